@@ -1,0 +1,83 @@
+// Parsing the block stream of a patch record, in the four MODEs.
+//
+// Every block appends L bytes to the new file: a data block carries them in
+// the stream, a match block copies them from the reference space (the old
+// file, then the patch file itself). Near positions are relative to the
+// running position, the end of the previous match; far positions are
+// absolute. In MODE 3 and 4, insert and replace data announce that the next
+// match carries no position and continues at the running position (insert)
+// or that many bytes further on (replace).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vd {
+
+enum class BlockKind : std::uint8_t { Match, PlainData, InsertData, ReplaceData };
+
+// Kind bits of the MODE 3 and 4 header byte.
+inline constexpr std::uint8_t kKindMatch = 0xC0;
+inline constexpr std::uint8_t kKindPlain = 0x80;
+inline constexpr std::uint8_t kKindInsert = 0x00;
+inline constexpr std::uint8_t kKindReplace = 0x40;
+
+struct Block {
+  BlockKind kind = BlockKind::PlainData;
+  std::uint32_t length = 0;
+  // Matches only: the reference-space position, possibly outside the space
+  // (callers check it against the record's bound before copying).
+  std::int64_t position = 0;
+
+  bool is_match() const { return kind == BlockKind::Match; }
+};
+
+class ByteSource {
+ public:
+  virtual ~ByteSource() = default;
+  // Reads exactly n bytes; false when the source ends first.
+  virtual bool read(std::uint8_t* destination, std::size_t n) = 0;
+};
+
+class BlockStreamParser {
+ public:
+  // `farWidth` (2, 3 or 4) matters only for MODE 3; mode must be 1 to 4.
+  BlockStreamParser(int mode, int farWidth);
+
+  // Reads the next block's header and position bytes (never its data bytes,
+  // which the caller takes from the same source). A match moves the running
+  // position to its end. False when the source ended inside the header.
+  bool next(ByteSource& source, Block& block);
+
+  std::int64_t running_position() const { return running_; }
+
+ private:
+  bool next_mode1_or_4(ByteSource& source, Block& block);
+  bool next_mode2(ByteSource& source, Block& block);
+  bool next_mode3(ByteSource& source, Block& block);
+  bool read_mode1_position(ByteSource& source, std::int64_t& position);
+  bool resolve_match(ByteSource& source, Block& block);
+  bool take_data_kind(std::uint8_t header, Block& block);
+
+  int mode_;
+  int farWidth_;
+  std::int64_t running_ = 0;
+  bool pending_ = false;
+  std::int64_t pendingOffset_ = 0;
+};
+
+// A ByteSource over a memory range.
+class MemorySource : public ByteSource {
+ public:
+  MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+  bool read(std::uint8_t* destination, std::size_t n) override;
+  std::size_t offset() const { return offset_; }
+  std::size_t remaining() const { return size_ - offset_; }
+
+ private:
+  const std::uint8_t* data_;
+  std::size_t size_;
+  std::size_t offset_ = 0;
+};
+
+}  // namespace vd

@@ -1,0 +1,79 @@
+#include "core/run_state.h"
+
+#include <cstdlib>
+
+#include "core/temp_files.h"
+
+namespace vd {
+
+RunState& run_state() {
+  static RunState state;
+  return state;
+}
+
+bool alloc_working_buffer(std::uint32_t startSize) {
+  WorkingBuffer& buffer = working_buffer();
+  std::uint32_t size = startSize;
+  while (buffer.data == nullptr && size >= 16) {
+    size /= 2;
+    buffer.data = static_cast<std::uint8_t*>(std::malloc(size));
+  }
+  if (buffer.data == nullptr) return false;
+  buffer.size = size;
+  return true;
+}
+
+static void dispose_partial_output(RunState& state) {
+  const char* name = state.partialOutput.c_str();
+  if (state.restoreOutput) {
+    if (state.restoreOutput())
+      std::printf("File %s restored to its state before this run.\n", name);
+    else
+      std::printf("File %s could not be restored.\n", name);
+    return;
+  }
+  if (std::remove(name) == 0) std::printf("File %s deleted.\n", name);
+}
+
+void fatal_exit(const char* message, int code, bool deleteOutput) {
+  RunState& state = run_state();
+  std::free(state.buffer.data);
+  state.buffer = {};
+  if (message != nullptr) std::puts(message);
+  for (FILE*& stream : state.streams) {
+    if (stream != nullptr) close_file(stream);
+    stream = nullptr;
+  }
+  if (deleteOutput && !state.partialOutput.empty()) dispose_partial_output(state);
+  close_all_temp_files();
+  std::fflush(stdout);
+  std::exit(code);
+}
+
+void copy_bytes(FILE* source, FILE* destination, std::int64_t count,
+                const char* sourceName, const char* destinationName,
+                bool deleteOutput) {
+  const WorkingBuffer& buffer = working_buffer();
+  const char* prefix = run_state().copyMessagePrefix;
+  while (count > 0) {
+    const std::size_t n =
+        count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
+    if (std::fread(buffer.data, 1, n, source) != n) {
+      std::printf("%sError while reading %s\n", prefix, sourceName);
+      fatal_exit(nullptr, 15, deleteOutput);
+    }
+    if (std::fwrite(buffer.data, 1, n, destination) != n) {
+      std::printf("%sError while writing %s\n", prefix, destinationName);
+      fatal_exit(nullptr, 15, deleteOutput);
+    }
+    count -= static_cast<std::int64_t>(n);
+  }
+}
+
+int reposition(FILE* stream) {
+  const long position = std::ftell(stream);
+  std::fflush(stream);
+  return std::fseek(stream, position, SEEK_SET);
+}
+
+}  // namespace vd

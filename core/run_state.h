@@ -1,0 +1,53 @@
+// The run state that both programs tear down on their one way out.
+//
+// Neither program unwinds on failure: every error, and the maker's normal end,
+// goes through fatal_exit, which releases what the run holds, prints the
+// message, deals with the partial output and ends the process.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+namespace vd {
+
+// The one chunk buffer through which every bulk read, copy and checksum goes.
+struct WorkingBuffer {
+  std::uint8_t* data = nullptr;
+  std::uint32_t size = 0;
+};
+
+struct RunState {
+  // Main streams (oldfile, newfile or output, patch file); fatal_exit closes them.
+  FILE* streams[3] = {nullptr, nullptr, nullptr};
+  // The output that a failure with the delete flag set must not leave behind.
+  std::string partialOutput;
+  // When set, a failure restores the partial output instead of deleting it,
+  // because the file held the user's data before the run. Returns success.
+  std::function<bool()> restoreOutput;
+  // "" for the maker, "\n" for the applier: its copy messages start a new line.
+  const char* copyMessagePrefix = "";
+  WorkingBuffer buffer;
+};
+
+RunState& run_state();
+
+inline WorkingBuffer& working_buffer() { return run_state().buffer; }
+
+// Halves from `startSize` until an allocation succeeds; false when even
+// 12 bytes could not be had.
+bool alloc_working_buffer(std::uint32_t startSize = 819200);
+
+[[noreturn]] void fatal_exit(const char* message, int code, bool deleteOutput);
+
+// Copies `count` bytes from the current position of `source` to `destination`
+// through the working buffer; a short read or write ends the run with exit 15.
+void copy_bytes(FILE* source, FILE* destination, std::int64_t count,
+                const char* sourceName, const char* destinationName,
+                bool deleteOutput);
+
+// Makes a read legal after a write on an update-mode stream.
+int reposition(FILE* stream);
+
+}  // namespace vd

@@ -1,0 +1,78 @@
+#include "core/temp_files.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <list>
+
+namespace vd {
+namespace {
+
+struct TempNode {
+  FILE* stream;
+  std::string name;
+};
+
+std::list<TempNode>& registry() {
+  static std::list<TempNode> nodes;
+  return nodes;
+}
+
+// Names are tried one after another until one can be created; the bound only
+// keeps a directory full of our names from turning into an endless loop.
+constexpr int kNameAttempts = 100000;
+
+}  // namespace
+
+std::string temp_directory() {
+  const char* dir = std::getenv("TMPDIR");
+  return dir != nullptr && *dir != '\0' ? dir : "/tmp";
+}
+
+FILE* open_temp(std::string* nameOut) {
+  static int counter = 0;
+  const std::string dir = temp_directory();
+  for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+    char leaf[40];
+    std::snprintf(leaf, sizeof leaf, "t%08lx_%d",
+                  static_cast<unsigned long>(getpid()), counter++);
+    std::string name = dir + "/" + leaf;
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    FILE* stream = fdopen(fd, "a+b");
+    if (stream == nullptr) {
+      close(fd);
+      std::remove(name.c_str());
+      return nullptr;
+    }
+    if (nameOut != nullptr) *nameOut = name;
+    registry().push_front({stream, std::move(name)});
+    return stream;
+  }
+  return nullptr;
+}
+
+int close_file(FILE* stream) {
+  auto& nodes = registry();
+  const int result = std::fclose(stream);
+  for (auto node = nodes.begin(); node != nodes.end(); ++node) {
+    if (node->stream == stream) {
+      std::remove(node->name.c_str());
+      nodes.erase(node);
+      break;
+    }
+  }
+  return result;
+}
+
+void close_all_temp_files() {
+  auto& nodes = registry();
+  while (!nodes.empty()) close_file(nodes.front().stream);
+}
+
+}  // namespace vd

@@ -1,0 +1,25 @@
+// Registered temporary files: each is removed when it is closed, and at the
+// latest when the run ends.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace vd {
+
+// The directory for temporary files: $TMPDIR when set and not empty, else /tmp.
+std::string temp_directory();
+
+// Creates a fresh temporary file exclusively (mode 0600) named t%08lx_%d after
+// the process id and a per-process counter, skipping names that are taken.
+// Returns the open stream ("a+b"), or null on failure. When `nameOut` is given
+// it receives the file's path.
+FILE* open_temp(std::string* nameOut = nullptr);
+
+// Closes any stream; a registered temporary file is removed as well.
+int close_file(FILE* stream);
+
+// Closes and removes every temporary file still open.
+void close_all_temp_files();
+
+}  // namespace vd

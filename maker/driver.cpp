@@ -1,0 +1,285 @@
+#include "maker/driver.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <optional>
+
+#include "core/crc32.h"
+#include "core/keywords.h"
+#include "core/patch_format.h"
+#include "core/run_state.h"
+#include "core/temp_files.h"
+#include "core/version.h"
+#include "maker/command_line.h"
+#include "maker/encoder.h"
+#include "maker/existing_patch.h"
+#include "maker/match_index.h"
+
+namespace vd {
+namespace {
+
+enum StreamSlot { kOld = 0, kNew = 1, kPatch = 2 };
+
+MakerSession& session() {
+  static MakerSession state;
+  return state;
+}
+
+FILE* open_input(const char* name) {
+  FILE* stream = std::fopen(name, "rb");
+  struct stat info;
+  if (stream != nullptr && (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode))) {
+    std::fclose(stream);
+    stream = nullptr;
+  }
+  if (stream == nullptr) {
+    std::printf("\nError while opening %s.\n\n", name);
+    fatal_exit(nullptr, 10, false);
+  }
+  return stream;
+}
+
+// Appending to a patch file that is also the oldfile or the newfile would
+// change an input on disk; refuse before the patch file is even opened.
+void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOptions& options) {
+  struct stat patchInfo;
+  if (stat(options.patchName, &patchInfo) != 0) return;
+  const std::pair<FILE*, const char*> inputs[] = {{oldStream, options.oldName},
+                                                  {newStream, options.newName}};
+  for (const auto& [stream, name] : inputs) {
+    struct stat info;
+    if (fstat(fileno(stream), &info) == 0 && info.st_dev == patchInfo.st_dev &&
+        info.st_ino == patchInfo.st_ino) {
+      std::printf("\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
+      fatal_exit(nullptr, 15, false);
+    }
+  }
+}
+
+std::int32_t measure_size(FILE* stream, const char* name) {
+  std::fseek(stream, 0, SEEK_END);
+  const long size = std::ftell(stream);
+  std::fseek(stream, 0, SEEK_SET);
+  if (size > kMaxFileSize) {
+    std::printf("\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
+    fatal_exit(nullptr, 15, false);
+  }
+  return static_cast<std::int32_t>(size < 0 ? 0 : size);
+}
+
+std::uint8_t* allocate_image(HeapBytes& owner, std::int32_t size) {
+  owner.reset(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size) + 1)));
+  if (!owner) {
+    run_state().partialOutput.clear();
+    fatal_exit("Not enough memory", 15, false);
+  }
+  return owner.get();
+}
+
+void read_image(FILE* stream, std::uint8_t* data, std::int32_t size, const char* name) {
+  if (std::fread(data, 1, static_cast<std::size_t>(size), stream) != static_cast<std::size_t>(size)) {
+    std::printf(" Error while reading %s\n", name);
+    fatal_exit(nullptr, 15, false);
+  }
+}
+
+// The patch file existed before the run: a failure puts back exactly the
+// bytes it had, instead of deleting it with the records it held.
+bool restore_patch_file() {
+  const MakerSession& s = session();
+  const int fd = open(s.patchName, O_WRONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::int64_t done = 0;
+  while (done < s.patchDataSize) {
+    const ssize_t n = pwrite(fd, s.patchData + done, static_cast<std::size_t>(s.patchDataSize - done), done);
+    if (n <= 0) break;
+    done += n;
+  }
+  const bool restored = done == s.patchDataSize && ftruncate(fd, s.patchDataSize) == 0 && fsync(fd) == 0;
+  return close(fd) == 0 && restored;
+}
+
+void load_files(const MakerOptions& options) {
+  MakerSession& s = session();
+  RunState& state = run_state();
+  FILE* oldStream = open_input(options.oldName);
+  state.streams[kOld] = oldStream;
+  FILE* newStream = open_input(options.newName);
+  state.streams[kNew] = newStream;
+  refuse_input_as_patch_file(oldStream, newStream, options);
+  state.partialOutput = options.patchName;
+  FILE* patchStream = std::fopen(options.patchName, "a+b");
+  if (patchStream == nullptr) {
+    std::printf("\nError while opening %s.\n\n", options.patchName);
+    fatal_exit(nullptr, 10, false);
+  }
+  state.streams[kPatch] = patchStream;
+
+  s.patchDataSize = measure_size(patchStream, options.patchName);
+  s.oldSize = measure_size(oldStream, options.oldName);
+  s.newSize = measure_size(newStream, options.newName);
+  s.oldData = allocate_image(s.oldBytes, s.oldSize);
+  s.newData = allocate_image(s.newBytes, s.newSize);
+  if (s.patchDataSize > 0) s.patchData = allocate_image(s.patchBytes, s.patchDataSize);
+  if (s.patchDataSize > 0) read_image(patchStream, s.patchData, s.patchDataSize, options.patchName);
+  read_image(oldStream, s.oldData, s.oldSize, options.oldName);
+  read_image(newStream, s.newData, s.newSize, options.newName);
+  if (s.patchDataSize > 0) state.restoreOutput = restore_patch_file;
+}
+
+void print_version(const char* label, const std::uint8_t* data, std::int32_t size) {
+  if (const std::uint8_t* text = find_version(data, size))
+    std::printf(" Version info %s: %s\n", label, version_text(text, data + size).c_str());
+}
+
+std::uint32_t checksum_with_status(FILE* stream, const char* status) {
+  std::fseek(stream, 0, SEEK_SET);
+  std::puts(status);
+  return crc32_stream(stream, session().created);
+}
+
+// A new patch file gets its header; an existing one is verified. Returns the
+// file count the finished file will have.
+std::uint32_t prepare_patch_file(FILE* patchStream, std::optional<FileCrcs>& crcs) {
+  MakerSession& s = session();
+  if (s.patchDataSize == 0) {
+    s.created = true;
+    std::puts(" Creating patchfile");
+    if (std::fwrite(kMagic, 1, 4, patchStream) != 4) fatal_exit("\nError while writing.\n", 15, true);
+    write_u32(patchStream, 0);
+    write_u32(patchStream, 1);
+    s.recordStart = static_cast<std::int32_t>(kHeaderSize);
+    return 1;
+  }
+  FileCrcs known;
+  known.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
+  std::printf("%s", kEraseLastLine);
+  known.newCrc = checksum_with_status(run_state().streams[kNew], " CRC new...");
+  std::printf("%s", kEraseLastLine);
+  crcs = known;
+  const std::uint32_t count = verify_existing_patch(patchStream, s, known);
+  s.recordStart = s.patchDataSize;
+  return count;
+}
+
+void code_new_file(int& mode, bool hasLists, MatchIndex& index, EncodeResult& result) {
+  MakerSession& s = session();
+  result.out = open_temp();
+  if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+  index.build_old_index(s.oldName);
+  index.build_patch_index(s.patchName);
+  if (hasLists) {
+    encode_mode(mode, s, index, result);
+  } else {
+    mode = 3;
+    encode_mode3_linear(s, index, result);
+  }
+}
+
+void append_record(FILE* patchStream, const EncodeResult& result) {
+  const MakerSession& s = session();
+  if (s.recordStart + 4 + result.patchsize > kMaxFileSize) {
+    std::printf("\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
+    fatal_exit(nullptr, 15, s.created);
+  }
+  for (int word = 0; word < 6; ++word) write_u32(patchStream, static_cast<std::uint32_t>(result.patchsize));
+  std::fseek(result.out, 0, SEEK_SET);
+  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, "temporary file",
+             s.patchName, true);
+}
+
+void finish_progress_display() {
+  const MakerSession& s = session();
+  if (s.blockListing) return;
+  std::printf("%s", s.verbose ? "\x1b[1A\r\x1b[K" : "\r\x1b[K 100%\n");
+}
+
+FILE* reopen_for_update() {
+  const MakerSession& s = session();
+  RunState& state = run_state();
+  const int closed = close_file(state.streams[kPatch]);
+  state.streams[kPatch] = nullptr;
+  if (closed != 0) {
+    std::printf("\nError while closing %s.\n\n", s.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  FILE* patchStream = std::fopen(s.patchName, "r+b");
+  if (patchStream == nullptr) {
+    std::printf("\nError while opening %s.\n\n", s.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  state.streams[kPatch] = patchStream;
+  return patchStream;
+}
+
+void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
+                        const std::optional<FileCrcs>& known) {
+  const MakerSession& s = session();
+  FileCrcs crcs;
+  if (known) {
+    crcs = *known;
+    std::puts("");
+  } else {
+    crcs.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
+    crcs.newCrc = checksum_with_status(run_state().streams[kNew], "\x1b[1A\x1b[K CRC new...");
+  }
+  // The checksums are those of the files on disk, never of transformed images.
+  RecordFields fields;
+  fields.patchsize = static_cast<std::uint32_t>(result.patchsize);
+  fields.filesize = s.oldSize;
+  fields.crcOld = crcs.oldCrc;
+  fields.crcNew = crcs.newCrc;
+  fields.typeWord = make_type_word(mode, result.relocOld, result.relocNew);
+  fields.blocks = result.blocks;
+  std::uint8_t bytes[kRecordFieldsSize];
+  encode_record_fields(fields, bytes);
+  const bool written = std::fseek(patchStream, 8, SEEK_SET) == 0 && write_u32(patchStream, fileCount) &&
+                       std::fseek(patchStream, s.recordStart, SEEK_SET) == 0 &&
+                       std::fwrite(bytes, 1, sizeof bytes, patchStream) == sizeof bytes &&
+                       std::fflush(patchStream) == 0;
+  if (!written) {
+    std::printf("\nError while writing %s.\n\n", s.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+}
+
+}  // namespace
+
+void run_maker(int argc, char** argv) {
+  const MakerOptions options = parse_maker_command_line(argc, argv);
+  MakerSession& s = session();
+  s.oldName = options.oldName;
+  s.newName = options.newName;
+  s.patchName = options.patchName;
+  s.minBlock = static_cast<std::int32_t>(3 + options.vary);
+  s.verbose = options.verbose;
+  s.blockListing = options.verbose && options.mode != 0;
+  int mode = static_cast<int>(options.mode);
+
+  load_files(options);
+  static MatchIndex index(s);
+  const bool hasLists = index.allocate(options.mem128, options.mem256);
+  if (!alloc_working_buffer()) fatal_exit("Not enough memory", 15, false);
+
+  std::printf("Working on %s\n", s.oldName);
+  print_version("old", s.oldData, s.oldSize);
+  print_version("new", s.newData, s.newSize);
+
+  FILE* patchStream = run_state().streams[kPatch];
+  std::optional<FileCrcs> crcs;
+  const std::uint32_t fileCount = prepare_patch_file(patchStream, crcs);
+
+  EncodeResult result;
+  code_new_file(mode, hasLists, index, result);
+  append_record(patchStream, result);
+  finish_progress_display();
+  patchStream = reopen_for_update();
+  write_fixed_fields(patchStream, fileCount, mode, result, crcs);
+  final_check_and_listing(patchStream, s);
+  fatal_exit("Finished.", 0, false);
+}
+
+}  // namespace vd

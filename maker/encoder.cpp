@@ -1,0 +1,161 @@
+#include "maker/encoder.h"
+
+#include <cstdio>
+
+#include "core/block_stream.h"
+#include "core/patch_format.h"
+#include "maker/block_writer.h"
+
+namespace vd {
+namespace {
+
+std::int64_t data_length_limit(int mode) {
+  switch (mode) {
+    case 2:
+      return 16383;
+    case 3:
+      return 8224;
+    default:
+      return 0xFFFFFF;
+  }
+}
+
+class Encoder {
+ public:
+  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear)
+      : session_(session),
+        index_(index),
+        result_(result),
+        writer_(result.out),
+        mode_(mode),
+        linear_(linear),
+        dataLimit_(data_length_limit(mode)),
+        farWidth_(far_width(session.oldSize, session.recordStart)) {}
+
+  void run();
+
+ private:
+  std::optional<MatchCandidate> search(std::int64_t p) {
+    return linear_ ? index_.find_match_linear(p) : index_.find_match(mode_, p);
+  }
+  bool has_data_kinds() const { return mode_ >= 3; }
+  void show_progress(std::int64_t position);
+  void write_match(const MatchCandidate& match);
+  void write_data();
+  std::uint8_t choose_data_kind(std::int64_t count, const std::optional<MatchCandidate>& found);
+
+  MakerSession& session_;
+  MatchIndex& index_;
+  EncodeResult& result_;
+  BlockWriter writer_;
+  const int mode_;
+  const bool linear_;
+  const std::int64_t dataLimit_;
+  const int farWidth_;
+  std::int64_t current_ = 0;
+  // The previous data block announced that the next match continues where it
+  // said, so that match is written without position bytes.
+  bool impliedPosition_ = false;
+  // 200 is no percentage, so the first one is always shown.
+  std::int64_t lastPercent_ = 200;
+};
+
+void Encoder::run() {
+  index_.state.running = 0;
+  result_.blocks = 0;
+  if (mode_ == 1) result_.identical = true;
+  while (current_ < session_.newSize) {
+    if (!session_.blockListing) show_progress(current_);
+    if (const auto match = search(current_))
+      write_match(*match);
+    else
+      write_data();
+    ++result_.blocks;
+  }
+  if (mode_ == 1 && result_.blocks > 1) result_.identical = false;
+  writer_.flush();
+  result_.patchsize += writer_.written();
+}
+
+void Encoder::show_progress(std::int64_t position) {
+  const std::int64_t percent = position * 100 / session_.newSize;
+  if (percent == lastPercent_) return;
+  std::printf("\r%3lu%%", static_cast<unsigned long>(percent));
+  std::fflush(stdout);
+  lastPercent_ = percent;
+}
+
+void Encoder::write_match(const MatchCandidate& match) {
+  const std::int64_t start = current_;
+  current_ = start + match.length;
+  if (session_.blockListing) {
+    const bool inOldfile = linear_ || match.position < session_.oldSize;
+    std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
+                static_cast<long>(match.length),
+                static_cast<long>(inOldfile ? match.position : match.position - session_.oldSize),
+                inOldfile ? session_.oldName : session_.patchName);
+  }
+  write_match_header(writer_, mode_, match.length);
+  if (impliedPosition_)
+    impliedPosition_ = false;
+  else
+    write_match_position(writer_, mode_, match.position, index_.state.running, farWidth_);
+  index_.state.running = match.position + match.length;
+}
+
+// Insert data when the match that ended the scan continues at the running
+// position, replace data when it continues as many bytes further on as the
+// data block holds; otherwise plain data.
+std::uint8_t Encoder::choose_data_kind(std::int64_t count, const std::optional<MatchCandidate>& found) {
+  const std::int64_t running = index_.state.running;
+  index_.state.replacePosition = running + count;
+  if (!found) return kKindPlain;
+  if (found->position == running) {
+    impliedPosition_ = true;
+    return kKindInsert;
+  }
+  if (found->position == running + count) {
+    impliedPosition_ = true;
+    return kKindReplace;
+  }
+  return kKindPlain;
+}
+
+void Encoder::write_data() {
+  if (mode_ == 1) result_.identical = false;
+  const std::int64_t start = current_;
+  std::int64_t count = 0;
+  std::optional<MatchCandidate> found;
+  while (start + count < session_.newSize && count < dataLimit_) {
+    ++count;
+    if (!session_.blockListing) show_progress(start + count);
+    found = search(start + count);
+    if (found) break;
+  }
+  if (session_.blockListing)
+    std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
+                count > 1 ? 's' : ' ');
+  const std::uint8_t kind = has_data_kinds() ? choose_data_kind(count, found) : kKindPlain;
+  write_data_header(writer_, mode_, count, kind);
+  writer_.bytes(session_.newData + start, count);
+  current_ = start + count;
+}
+
+void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode,
+                 bool linear) {
+  Encoder(session, index, result, mode, linear).run();
+}
+
+}  // namespace
+
+void encode_mode1(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 1, false); }
+void encode_mode2(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 2, false); }
+void encode_mode3(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, false); }
+void encode_mode4(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 4, false); }
+void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
+
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result) {
+  run_encoder(session, index, result, mode, false);
+}
+
+}  // namespace vd

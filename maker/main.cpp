@@ -1,0 +1,3 @@
+#include "maker/driver.h"
+
+int main(int argc, char** argv) { vd::run_maker(argc, argv); }

@@ -1,0 +1,176 @@
+#include "maker/match_index.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/keywords.h"
+#include "core/patch_format.h"
+#include "maker/byte_compare.h"
+#include "maker/match_cost.h"
+
+namespace vd {
+namespace {
+
+// The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
+// have 2^24, 2^16 and 2^8 buckets.
+std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
+
+std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
+  std::uint32_t key = 0;
+  for (int i = 0; i < keyLength; ++i) key = key << 8 | p[i];
+  return key;
+}
+
+}  // namespace
+
+bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength) {
+  if (nodeCount <= 0) return false;
+  nodes_ = static_cast<Node*>(alloc(static_cast<std::size_t>(nodeCount), sizeof(Node)));
+  if (nodes_ == nullptr) return false;
+  nodeCount_ = nodeCount;
+  for (int keyLength = firstKeyLength; keyLength >= 1; --keyLength) {
+    buckets_ = static_cast<std::uint32_t*>(alloc(bucket_count(keyLength), 2 * sizeof(std::uint32_t)));
+    if (buckets_ != nullptr) {
+      keyLength_ = keyLength;
+      bucketsFresh_ = true;
+      return true;
+    }
+  }
+  release();
+  return false;
+}
+
+void FileLists::release() {
+  std::free(buckets_);
+  std::free(nodes_);
+  buckets_ = nullptr;
+  nodes_ = nullptr;
+  nodeCount_ = 0;
+  keyLength_ = 0;
+}
+
+void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed) {
+  // A freshly allocated table is still zero; clearing it would touch all of
+  // its pages for nothing.
+  if (!bucketsFresh_) std::memset(buckets_, 0, bucket_count(keyLength_) * 2 * sizeof(std::uint32_t));
+  bucketsFresh_ = false;
+  const std::int64_t lastIndexed = size - keyLength_;
+  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
+    const auto link = static_cast<std::uint32_t>(i - firstIndexed + 1);
+    nodes_[link - 1] = {0, static_cast<std::uint32_t>(i)};
+    std::uint32_t* bucket = buckets_ + 2 * std::size_t{key_at(data + i, keyLength_)};
+    if (bucket[0] == 0)
+      bucket[0] = link;
+    else
+      nodes_[bucket[1] - 1].next = link;
+    bucket[1] = link;
+  }
+}
+
+MatchIndex::MatchIndex(const MakerSession& session, ZeroAllocator alloc)
+    : session_(session), alloc_(alloc) {}
+
+bool MatchIndex::allocate(bool mem128, bool mem256) {
+  oldLists_.allocate(alloc_, session_.oldSize, mem128 ? 2 : 3);
+  const int oldLevel = oldLists_.key_length();
+  switch (oldLevel) {
+    case 2:
+      std::printf("%s", mem128 ? "mem128" : "Not enough memory for 3D lists");
+      std::puts(" - using 2D list search.");
+      break;
+    case 1:
+      std::puts("Not enough memory for 2D lists - using simple list search.");
+      break;
+    case 0:
+      std::puts("Not enough memory for lists - using mode 3 and linear search.");
+      break;
+  }
+  if (session_.patchDataSize > 0) {
+    patchLists_.allocate(alloc_, session_.patchDataSize - kHeaderSize, mem256 ? 2 : 3);
+    const int patchLevel = patchLists_.key_length();
+    // Only what the oldfile's note has not already said.
+    if (patchLevel != oldLevel) {
+      switch (patchLevel) {
+        case 2:
+          std::printf("%s", mem256 ? "mem256" : "Not enough memory for 3D lists");
+          std::puts(" - using 2D list search for patchfile.");
+          break;
+        case 1:
+          std::puts("Not enough memory for patchfile 2D lists - using\nsimple list search.");
+          break;
+        case 0:
+          std::puts("Not enough memory for patchfile lists - searching only in oldfile.");
+          break;
+      }
+    }
+  }
+  return oldLevel != 0;
+}
+
+static void build_with_note(FileLists& lists, const std::uint8_t* data, std::int64_t size,
+                            std::int64_t firstIndexed, const char* name) {
+  if (lists.key_length() == 0) return;
+  std::printf("Sorting %s...\n", name);
+  std::fflush(stdout);
+  lists.build(data, size, firstIndexed);
+  std::printf("%s\x1b[1A\n", kEraseLastLine);
+}
+
+void MatchIndex::build_old_index(const char* name) {
+  build_with_note(oldLists_, session_.oldData, session_.oldSize, 0, name);
+}
+
+void MatchIndex::build_patch_index(const char* name) {
+  build_with_note(patchLists_, session_.patchData, session_.patchDataSize, kHeaderSize, name);
+}
+
+void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
+                            std::int64_t base, int mode, std::int64_t p,
+                            std::optional<MatchCandidate>& best) const {
+  const int keyLength = lists.key_length();
+  if (keyLength == 0) return;
+  const std::uint8_t* target = session_.newData + p;
+  const std::int64_t limit = match_length_limit(mode);
+  const std::int64_t newLeft = session_.newSize - p;
+  const CostContext context{state.running, state.replacePosition,
+                            std::int64_t{session_.oldSize} + session_.patchDataSize};
+  const bool inOldfile = base == 0;
+  for (std::uint32_t link = lists.head(key_at(target, keyLength)); link != 0; link = lists.next(link)) {
+    const std::int64_t q = lists.position(link);
+    std::int64_t maxLength = limit;
+    if (size - q < maxLength) maxLength = size - q;
+    if (newLeft < maxLength) maxLength = newLeft;
+    // The key bytes are known to agree.
+    const std::int64_t length =
+        keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength);
+    if (length < 3) continue;
+    MatchCandidate candidate;
+    candidate.length = length;
+    candidate.position = base + q;
+    candidate.cost = inOldfile ? oldfile_match_cost(mode, length, candidate.position, context)
+                               : patchfile_match_cost(mode, length, candidate.position, context);
+    if (!best || candidate.gain() > best->gain()) best = candidate;
+    if (best->length == limit) break;
+  }
+}
+
+std::optional<MatchCandidate> MatchIndex::remember(std::int64_t p, const MatchCandidate& candidate) {
+  if (candidate.gain() < session_.minBlock) return std::nullopt;
+  memoPosition_ = p;
+  memo_ = candidate;
+  return candidate;
+}
+
+std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
+  // The encoders rely on this: the match that stopped a data scan is exactly
+  // the one coded next, whatever the running position has become.
+  if (memoPosition_ == p) return remember(p, memo_);
+  if (session_.newSize - p < 3) return std::nullopt;
+  std::optional<MatchCandidate> best;
+  walk_chain(oldLists_, session_.oldData, session_.oldSize, 0, mode, p, best);
+  walk_chain(patchLists_, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best);
+  if (!best) return std::nullopt;
+  return remember(p, *best);
+}
+
+}  // namespace vd

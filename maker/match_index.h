@@ -1,0 +1,108 @@
+// The match index: for the oldfile and the existing patch file, every
+// position filed under the one, two or three bytes that start there, and the
+// searches that find, at a newfile position, the candidate that codes
+// smallest in the MODE being coded.
+//
+// Chains hold positions in ascending order, so among candidates of equal gain
+// the first one examined wins: the lowest oldfile position, and any oldfile
+// candidate before any patch file candidate.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <optional>
+
+#include "maker/session.h"
+
+namespace vd {
+
+struct MatchCandidate {
+  std::int64_t length = 0;
+  std::int64_t position = 0;  // in the reference space: oldfile, then patch file
+  int cost = 0;
+  int bonus = 0;
+  std::int64_t penalty = 0;
+
+  std::int64_t gain() const { return length - cost; }
+};
+
+// Search state shared with the encoders.
+struct SearchState {
+  std::int64_t running = 0;  // end of the encoder's previous match block
+  // Set by the MODE 3, MODE 4 and linear encoders at every data block; it
+  // deliberately carries over from one encoder run to the next.
+  std::int64_t replacePosition = 0;
+};
+
+// Allocates zero-filled memory (count elements of size bytes), null on failure.
+using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
+
+// One file's lists: a bucket table of (head, tail) node links and one node
+// per indexed position. Links are node index + 1, so that 0 means none.
+class FileLists {
+ public:
+  FileLists() = default;
+  FileLists(const FileLists&) = delete;
+  FileLists& operator=(const FileLists&) = delete;
+  ~FileLists() { release(); }
+
+  // Tries the levels from `firstKeyLength` down to 1; false when even the
+  // simple lists could not be had (then nothing is held).
+  bool allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength);
+  void release();
+  // Files every position from `firstIndexed` whose key lies inside the data.
+  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed);
+
+  int key_length() const { return keyLength_; }
+  std::uint32_t head(std::uint32_t key) const { return buckets_[2 * std::size_t{key}]; }
+  std::uint32_t next(std::uint32_t link) const { return nodes_[link - 1].next; }
+  std::uint32_t position(std::uint32_t link) const { return nodes_[link - 1].position; }
+
+ private:
+  struct Node {
+    std::uint32_t next;
+    std::uint32_t position;
+  };
+  int keyLength_ = 0;
+  std::uint32_t* buckets_ = nullptr;
+  Node* nodes_ = nullptr;
+  std::int64_t nodeCount_ = 0;
+  bool bucketsFresh_ = false;
+};
+
+class MatchIndex {
+ public:
+  explicit MatchIndex(const MakerSession& session, ZeroAllocator alloc = &std::calloc);
+
+  // Allocates the lists, largest level first, printing a note for every
+  // fallback. Returns whether the oldfile got any level.
+  bool allocate(bool mem128, bool mem256);
+  void build_old_index(const char* name);
+  void build_patch_index(const char* name);
+
+  // The best candidate at newfile position p for MODE 1 to 4, or none when
+  // its gain stays below minBlock.
+  std::optional<MatchCandidate> find_match(int mode, std::int64_t p);
+  // The fallback without lists: a window of the oldfile near the running
+  // position, scored with a distance penalty.
+  std::optional<MatchCandidate> find_match_linear(std::int64_t p);
+  void reset_match_memo() { memoPosition_ = -1; }
+
+  SearchState state;
+
+ private:
+  void walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
+                  std::int64_t base, int mode, std::int64_t p,
+                  std::optional<MatchCandidate>& best) const;
+  std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
+
+  const MakerSession& session_;
+  ZeroAllocator alloc_;
+  FileLists oldLists_;
+  FileLists patchLists_;
+  std::int64_t memoPosition_ = -1;
+  MatchCandidate memo_;
+};
+
+}  // namespace vd

@@ -1,0 +1,66 @@
+// The maker's run state, shared by its driver, match index, encoders and the
+// handling of an existing patch file.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+namespace vd {
+
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+using HeapBytes = std::unique_ptr<std::uint8_t[], FreeDeleter>;
+
+struct MakerOptions {
+  long mode = 3;  // 0 stands for AUTO
+  long vary = 0;
+  bool deep = false;
+  bool verbose = false;
+  bool mem128 = false;
+  bool mem256 = false;
+  const char* oldName = nullptr;
+  const char* newName = nullptr;
+  const char* patchName = nullptr;
+};
+
+struct MakerSession {
+  const char* oldName = "";
+  const char* newName = "";
+  const char* patchName = "";
+
+  // Whole files in memory; each allocation is one byte longer than the file.
+  HeapBytes oldBytes, newBytes, patchBytes;
+  std::uint8_t* oldData = nullptr;
+  std::int32_t oldSize = 0;
+  std::uint8_t* newData = nullptr;
+  std::int32_t newSize = 0;
+  // The patch file as it was when opened; 0 means a new patch file.
+  std::uint8_t* patchData = nullptr;
+  std::int32_t patchDataSize = 0;
+
+  std::int32_t minBlock = 3;
+  bool verbose = false;
+  // The encoders list every block instead of showing a percentage.
+  bool blockListing = false;
+  // The patch file was empty when opened, so this run writes its header.
+  bool created = false;
+  // Where the new record starts in the patch file.
+  std::int32_t recordStart = 12;
+};
+
+// What one encoder run produces.
+struct EncodeResult {
+  std::int64_t patchsize = 20;  // widened: checked against the format's limit before it is stored
+  std::uint32_t blocks = 0;
+  std::int32_t mode = 0;
+  FILE* out = nullptr;
+  std::int32_t vary = 0;
+  bool identical = false;
+  std::int32_t relocOld = 0;
+  std::int32_t relocNew = 0;
+};
+
+}  // namespace vd
