@@ -1,5 +1,7 @@
 #include "core/run_state.h"
 
+#include <sys/stat.h>
+
 #include <cstdlib>
 
 #include "core/temp_files.h"
@@ -32,6 +34,10 @@ static void dispose_partial_output(RunState& state) {
       std::printf("File %s could not be restored.\n", name);
     return;
   }
+  // Only a regular file is ours to delete: never a device, a FIFO or a
+  // directory that the output name happens to denote.
+  struct stat info;
+  if (lstat(name, &info) != 0 || !S_ISREG(info.st_mode)) return;
   if (std::remove(name) == 0) std::printf("File %s deleted.\n", name);
 }
 
