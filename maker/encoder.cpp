@@ -5,20 +5,10 @@
 #include "core/block_stream.h"
 #include "core/patch_format.h"
 #include "maker/block_writer.h"
+#include "maker/match_cost.h"
 
 namespace vd {
 namespace {
-
-std::int64_t data_length_limit(int mode) {
-  switch (mode) {
-    case 2:
-      return 16383;
-    case 3:
-      return 8224;
-    default:
-      return 0xFFFFFF;
-  }
-}
 
 class Encoder {
  public:
@@ -29,7 +19,7 @@ class Encoder {
         writer_(result.out),
         mode_(mode),
         linear_(linear),
-        dataLimit_(data_length_limit(mode)),
+        dataLimit_(block_length_limit(mode)),
         farWidth_(far_width(session.oldSize, session.recordStart)) {}
 
   void run();

@@ -20,7 +20,7 @@ bool near_patch_position(std::int64_t q, std::int64_t running) {
 
 }  // namespace
 
-std::int64_t match_length_limit(int mode) {
+std::int64_t block_length_limit(int mode) {
   switch (mode) {
     case 2:
       return 16383;

@@ -18,8 +18,8 @@ struct CostContext {
   std::int64_t referenceSize = 0;
 };
 
-// The longest match (and search length limit) of each MODE.
-std::int64_t match_length_limit(int mode);
+// The longest block of each MODE, data or match; the search stops at it too.
+std::int64_t block_length_limit(int mode);
 
 // Cost of a candidate of `length` bytes at reference position q in the oldfile.
 int oldfile_match_cost(int mode, std::int64_t length, std::int64_t q, const CostContext& context);

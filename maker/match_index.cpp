@@ -130,7 +130,7 @@ void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, st
   const int keyLength = lists.key_length();
   if (keyLength == 0) return;
   const std::uint8_t* target = session_.newData + p;
-  const std::int64_t limit = match_length_limit(mode);
+  const std::int64_t limit = block_length_limit(mode);
   const std::int64_t newLeft = session_.newSize - p;
   const CostContext context{state.running, state.replacePosition,
                             std::int64_t{session_.oldSize} + session_.patchDataSize};
