@@ -49,10 +49,7 @@ MakerOptions parse_maker_command_line(int argc, char** argv) {
     std::printf("Mode %ld not available: use 1 to %ld.\n", options.mode, kHighestMode);
     fatal_exit(kMakerUsage, 5, false);
   }
-  if (line.find_arg("auto")) {
-    std::puts("AUTO is not available in this version - use MODE 1 to 4.");
-    fatal_exit(kMakerUsage, 5, false);
-  }
+  if (line.find_arg("auto")) options.mode = 0;
   options.deep = line.find_arg("deep") != 0;
   options.verbose = line.find_arg("verbose") != 0;
   options.mem128 = line.find_arg("mem128") != 0;

@@ -10,6 +10,7 @@
 #include "core/crc32.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
+#include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 #include "core/version.h"
@@ -17,6 +18,7 @@
 #include "maker/encoder.h"
 #include "maker/existing_patch.h"
 #include "maker/match_index.h"
+#include "maker/optimizer.h"
 
 namespace vd {
 namespace {
@@ -165,18 +167,36 @@ std::uint32_t prepare_patch_file(FILE* patchStream, std::optional<FileCrcs>& crc
   return count;
 }
 
-void code_new_file(int& mode, bool hasLists, MatchIndex& index, EncodeResult& result) {
+// A fixed MODE codes both files transformed when both are hunk executables
+// with relocations, and neither otherwise.
+void transform_both_or_neither(EncodeResult& result) {
   MakerSession& s = session();
-  result.out = open_temp();
-  if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+  result.relocOld = reloc_transform(s.oldData, s.oldSize, RelocDirection::Difference);
+  if (result.relocOld == 0) return;
+  result.relocNew = reloc_transform(s.newData, s.newSize, RelocDirection::Difference);
+  if (result.relocNew == 0) result.relocOld = reloc_transform(s.oldData, s.oldSize, RelocDirection::Sum);
+}
+
+// Mode 0 is AUTO. Returns the coded block stream with the MODE it used.
+EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& index) {
+  MakerSession& s = session();
+  EncodeResult result;
+  if (mode != 0) {
+    result.out = open_temp();
+    if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+    transform_both_or_neither(result);
+  }
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (hasLists) {
+  if (mode == 0) {
+    result = run_optimizer(s, index, deep);
+    mode = result.mode;
+  } else if (hasLists) {
     encode_mode(mode, s, index, result);
   } else {
-    mode = 3;
     encode_mode3_linear(s, index, result);
   }
+  return result;
 }
 
 void append_record(FILE* patchStream, const EncodeResult& result) {
@@ -262,6 +282,9 @@ void run_maker(int argc, char** argv) {
   load_files(options);
   static MatchIndex index(s);
   const bool hasLists = index.allocate(options.mem128, options.mem256);
+  // Without lists the run falls back to MODE 3 with the linear search, and
+  // a requested AUTO is dropped.
+  if (!hasLists) mode = 3;
   if (!alloc_working_buffer()) fatal_exit("Not enough memory", 15, false);
 
   std::printf("Working on %s\n", s.oldName);
@@ -272,8 +295,8 @@ void run_maker(int argc, char** argv) {
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, crcs);
 
-  EncodeResult result;
-  code_new_file(mode, hasLists, index, result);
+  if (mode == 0) std::puts("");
+  const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update();
