@@ -1,0 +1,2 @@
+# An empty command line.
+Vardelta

@@ -1,0 +1,14 @@
+# Three bytes behind the last record (CRC total made to fit): the chain does
+# not end at the end of the file; refused, file unchanged.
+. "$CASES/maker/lib.bash"
+printf '0123456789' > old1
+printf '0123456789XY' > new1
+Vardelta old1 new1 patch MODE 1 > /dev/null
+printf 'xyz' >> patch
+fix_crc_total patch
+cp patch patch.before
+printf 'ABCDEFGHIJKLMNOP' > old
+printf 'ABCDEFGHxyKLMNOP' > new
+Vardelta old new patch
+echo "exit $?"
+cmp patch patch.before && echo "patch unchanged"

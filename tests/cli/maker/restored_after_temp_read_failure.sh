@@ -1,0 +1,11 @@
+# Appending fails while the block stream is copied (the temporary file was cut
+# short by a 1 KiB file-size limit): the existing patch file is restored.
+printf '0123456789' > old1
+printf '0123456789XY' > new1
+Vardelta old1 new1 patch MODE 1 > /dev/null
+cp patch patch.before
+printf 'abc' > old
+printf '%03000d' 0 > new
+( trap '' XFSZ; ulimit -f 1; Vardelta old new patch MODE 1 )
+echo "exit $?"
+cmp patch patch.before && echo "patch unchanged"

@@ -1,0 +1,7 @@
+# An old file of 2 GiB (sparse) is refused before anything is loaded, exit 15.
+# The patch file that was opened for it stays behind empty.
+truncate -s 2G big
+printf 'new' > new
+Vardelta big new patch
+echo "exit $?"
+stat -c '%n %s' *
