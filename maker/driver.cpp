@@ -69,7 +69,12 @@ std::int32_t measure_size(FILE* stream, const char* name) {
     std::printf("\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
     fatal_exit(nullptr, 15, false);
   }
-  return static_cast<std::int32_t>(size < 0 ? 0 : size);
+  // A pipe has no size to measure; reading it as empty would make a wrong record.
+  if (size < 0) {
+    std::printf(" Error while reading %s\n", name);
+    fatal_exit(nullptr, 15, false);
+  }
+  return static_cast<std::int32_t>(size);
 }
 
 std::uint8_t* allocate_image(HeapBytes& owner, std::int32_t size) {
