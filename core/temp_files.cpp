@@ -70,6 +70,17 @@ int close_file(FILE* stream) {
   return result;
 }
 
+int close_keeping_file(FILE* stream) {
+  auto& nodes = registry();
+  for (auto node = nodes.begin(); node != nodes.end(); ++node) {
+    if (node->stream == stream) {
+      nodes.erase(node);
+      break;
+    }
+  }
+  return std::fclose(stream);
+}
+
 void close_all_temp_files() {
   auto& nodes = registry();
   while (!nodes.empty()) close_file(nodes.front().stream);

@@ -19,6 +19,10 @@ FILE* open_temp(std::string* nameOut = nullptr);
 // Closes any stream; a registered temporary file is removed as well.
 int close_file(FILE* stream);
 
+// Closes a registered temporary file but keeps it on disk, for a file that
+// has become the only complete copy of something the user needs.
+int close_keeping_file(FILE* stream);
+
 // Closes and removes every temporary file still open.
 void close_all_temp_files();
 

@@ -1,0 +1,108 @@
+#include "applier/decoder.h"
+
+#include "applier/patch_reader.h"
+#include "core/block_stream.h"
+#include "core/crc32.h"
+#include "core/run_state.h"
+#include "core/temp_files.h"
+
+namespace vd {
+namespace {
+
+[[noreturn]] void fail_seek(const char* name) {
+  std::printf("Seek error in %s\n", name);
+  fatal_exit(nullptr, 15, true);
+}
+
+// A crafted stream may repeat one long match again and again; stop at the
+// limit instead of filling the disk.
+void account_output(const DecodeJob& job, std::int64_t& produced, std::uint32_t length) {
+  produced += length;
+  if (produced > job.outputLimit) fatal_exit("Bad patchfile (new file too large)", 15, true);
+}
+
+void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound,
+                std::int64_t& produced) {
+  const std::int64_t p = block.position;
+  if (p < 0 || p >= bound) {
+    std::printf("Bad patchfile %s (position out of range)\n", job.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  account_output(job, produced, block.length);
+  if (p < job.oldSize) {
+    if (std::fseek(job.oldStream, p, SEEK_SET) != 0) fail_seek(job.oldName);
+    copy_bytes(job.oldStream, job.output, block.length, job.oldName, job.outputName, true);
+    return;
+  }
+  // The patch stream must come back to where the block stream continues.
+  const long resume = std::ftell(job.patchStream);
+  if (resume < 0 || std::fseek(job.patchStream, p - job.oldSize, SEEK_SET) != 0)
+    fail_seek(job.patchName);
+  copy_bytes(job.patchStream, job.output, block.length, job.patchName, job.outputName, true);
+  if (std::fseek(job.patchStream, resume, SEEK_SET) != 0) fail_seek(job.patchName);
+}
+
+void verify_output(const char* outputName, std::uint32_t crcNew) {
+  FILE*& output = output_stream();
+  const int closed = close_file(output);
+  output = nullptr;
+  if (closed != 0) {
+    std::printf("Error while closing %s.\n", outputName);
+    fatal_exit(nullptr, 15, true);
+  }
+  output = std::fopen(outputName, "rb");
+  if (output == nullptr) {
+    std::printf("Error while opening %s.\n", outputName);
+    fatal_exit(nullptr, 15, true);
+  }
+  if (crc32_stream(output, true) != crcNew) {
+    std::printf(" Patch failed - CRC error in %s\n", outputName);
+    fatal_exit(nullptr, 15, true);
+  }
+}
+
+}  // namespace
+
+void execute_block_stream(const DecodeJob& job) {
+  PatchReader reader(job.patchStream, job.patchName);
+  BlockStreamParser parser(job.fields.mode(), far_width(job.fields.filesize, job.recordOffset));
+  const std::int64_t bound = reference_bound(job.oldSize, job.patchLength, job.fields.patchsize);
+  std::int64_t produced = 0;
+  for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
+    Block block;
+    if (!parser.next(reader, block)) {
+      std::printf("\nError while reading %s\n", job.patchName);
+      fatal_exit(nullptr, 15, true);
+    }
+    if (block.is_match()) {
+      copy_match(job, block, bound, produced);
+    } else {
+      account_output(job, produced, block.length);
+      reader.copy_to(job.output, block.length, job.outputName);
+    }
+  }
+}
+
+void decode_record(ApplierSession& session, const ChosenRecord& record, std::int64_t oldSize,
+                   std::int64_t patchLength) {
+  const int mode = record.fields.mode();
+  if (mode < 1 || mode > 4) fatal_exit("Bad patchfile (illegal block type)", 15, true);
+
+  DecodeJob job;
+  job.oldStream = old_stream();
+  job.oldName = session.oldName;
+  job.oldSize = oldSize;
+  job.patchStream = patch_stream();
+  job.patchName = session.options.patchName;
+  job.patchLength = patchLength;
+  job.recordOffset = record.offset;
+  job.fields = record.fields;
+  job.output = output_stream();
+  job.outputName = session.outputName.c_str();
+  execute_block_stream(job);
+
+  verify_output(job.outputName, record.fields.crcNew);
+  if (!session.options.quiet) std::puts(record.identity ? "" : "OK");
+}
+
+}  // namespace vd

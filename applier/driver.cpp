@@ -1,0 +1,81 @@
+#include "applier/driver.h"
+
+#include <sys/stat.h>
+
+#include "applier/command_line.h"
+#include "applier/passes.h"
+#include "applier/placement.h"
+#include "applier/session.h"
+#include "core/run_state.h"
+#include "core/temp_files.h"
+
+namespace vd {
+namespace {
+
+FILE* open_input(const char* name) {
+  FILE* stream = std::fopen(name, "rb");
+  struct stat info;
+  if (stream != nullptr && (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode))) {
+    std::fclose(stream);
+    stream = nullptr;
+  }
+  if (stream == nullptr) {
+    std::printf("Error while opening %s.\n", name);
+    fatal_exit(nullptr, 15, false);
+  }
+  return stream;
+}
+
+// The output is opened with truncation before decoding starts; were it the
+// oldfile or the patch file, the input would be destroyed before it is read.
+void refuse_output_over_input(const ApplierSession& session) {
+  if (session.outputReservation != nullptr) return;
+  const char* output = session.outputName.c_str();
+  const std::pair<FILE*, const char*> inputs[] = {{old_stream(), session.options.oldName},
+                                                  {patch_stream(), session.options.patchName}};
+  for (const auto& [stream, name] : inputs) {
+    if (!names_same_file(output, stream)) continue;
+    std::printf("Error: %s is the same file as %s - it would be overwritten.\n", output, name);
+    fatal_exit(nullptr, 15, false);
+  }
+}
+
+// DIRECT without a third argument decodes into a fresh temporary file,
+// created exclusively so that no other file can be clobbered through it.
+void reserve_output_name(ApplierSession& session) {
+  session.outputReservation = open_temp(&session.outputName);
+  if (session.outputReservation == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
+}
+
+}  // namespace
+
+bool names_same_file(const char* name, FILE* stream) {
+  struct stat named;
+  struct stat open;
+  if (stat(name, &named) != 0 || fstat(fileno(stream), &open) != 0) return false;
+  return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+void run_applier(int argc, char** argv) {
+  ApplierSession& session = applier_session();
+  session.options = parse_applier_command_line(argc, argv);
+  session.recursive = session.options.recursive;
+  session.oldName = session.options.oldName;
+  run_state().copyMessagePrefix = "\n";
+
+  if (session.options.thirdName != nullptr)
+    session.outputName = session.options.thirdName;
+  else
+    reserve_output_name(session);
+  if (!alloc_working_buffer()) fatal_exit("Not enough memory", 11, false);
+
+  old_stream() = open_input(session.options.oldName);
+  patch_stream() = open_input(session.options.patchName);
+  refuse_output_over_input(session);
+
+  run_passes(session);
+  place_result(session);
+  fatal_exit(nullptr, 0, false);
+}
+
+}  // namespace vd

@@ -1,0 +1,3 @@
+#include "applier/driver.h"
+
+int main(int argc, char** argv) { vd::run_applier(argc, argv); }

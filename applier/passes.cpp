@@ -1,0 +1,204 @@
+#include "applier/passes.h"
+
+#include <algorithm>
+
+#include "applier/decoder.h"
+#include "core/crc32.h"
+#include "core/run_state.h"
+#include "core/temp_files.h"
+#include "core/version.h"
+
+namespace vd {
+namespace {
+
+const char kUnexpectedEnd[] = "Bad patchfile (unexpected end of file)";
+
+[[noreturn]] void fail_other_generation(std::uint8_t generation) {
+  std::printf("File format not supported - please use Varmend version ");
+  switch (generation) {
+    case '0':
+      std::puts("1.4");
+      break;
+    case '1':
+      std::puts("1.6");
+      break;
+    case '2':
+      std::puts("2.6");
+      break;
+    default:
+      std::printf("%c\n", generation);
+  }
+  fatal_exit(nullptr, 11, false);
+}
+
+// Reads the magic and verifies CRC total; leaves the stream at the file count.
+void check_header(const char* patchName) {
+  FILE* patch = patch_stream();
+  std::uint8_t magic[4] = {};
+  const bool complete = std::fread(magic, 1, 4, patch) == 4;
+  const MagicKind kind = complete ? classify_magic(magic) : MagicKind::Foreign;
+  if (kind == MagicKind::OtherGeneration) fail_other_generation(magic[3]);
+  if (kind == MagicKind::Foreign) {
+    std::printf("File %s is not a Vardelta patchfile.\n", patchName);
+    fatal_exit(nullptr, 12, false);
+  }
+  std::uint32_t stored = 0;
+  if (!read_u32(patch, stored)) fatal_exit(kUnexpectedEnd, 15, false);
+  if (crc32_stream(patch, true) != stored) {
+    std::printf("Corrupt patchfile %s (CRC error)\n", patchName);
+    fatal_exit(nullptr, 15, false);
+  }
+}
+
+void prepare_visited_table(ApplierSession& session, std::uint32_t fileCount,
+                           std::int64_t patchLength) {
+  if (!session.recursive || session.visitedTried) return;
+  session.visitedTried = true;
+  const std::uint32_t size = visited_table_size(fileCount, patchLength);
+  session.visited.reset(static_cast<std::uint8_t*>(std::calloc(size, 1)));
+  if (session.visited) session.visitedSize = size;
+}
+
+// Without a visited table a chain longer than the file count must have
+// applied some record twice, so the pass number stands in for the table.
+bool already_applied(const ApplierSession& session, const ChosenRecord& record,
+                     std::uint32_t fileCount) {
+  if (session.visited)
+    return record.number < session.visitedSize && session.visited[record.number] != 0;
+  return session.visitedTried && static_cast<std::uint32_t>(session.pass) > fileCount;
+}
+
+void print_new_file_line(const ApplierSession& session, const char* leading, const char* columns) {
+  if (session.options.quiet) return;
+  if (const char* text = find_version_in_file(output_stream(), session.options.noVersion))
+    std::printf("%s New file is\x1b[%sC%s\n", leading, columns, text);
+  else if (*leading != '\0')
+    std::puts("");
+}
+
+void print_chain_complete(const ApplierSession& session) {
+  const char* columns = session.pass > 9 ? "19" : session.pass > 2 ? "18" : "9";
+  print_new_file_line(session, "\n", columns);
+}
+
+void print_progress(const ApplierSession& session, const ChosenRecord& record) {
+  if (session.options.quiet) return;
+  if (record.identity && session.pass > 1) {
+    std::puts("");
+    return;
+  }
+  std::printf("\x1b[K Applying patches");
+  if (session.recursive && session.pass > 1) std::printf(" (pass %d)", session.pass);
+  if (const char* text = find_version_in_file(old_stream(), session.options.noVersion))
+    std::printf(" to %s", text);
+  std::printf("... ");
+  std::fflush(stdout);
+}
+
+// The relocation transform for executables is not part of this version; a
+// record that needs it would produce a wrong file.
+void refuse_relocation(const ChosenRecord& record) {
+  if (record.fields.old_reloc() == 0 && record.fields.new_reloc() == 0) return;
+  fatal_exit("Patch not applied: relocated executables are not supported by this version.", 15,
+             true);
+}
+
+void open_output(ApplierSession& session) {
+  FILE*& output = output_stream();
+  const char* name = session.outputName.c_str();
+  if (output != nullptr) {
+    const int closed = close_file(output);
+    output = nullptr;
+    if (closed != 0) {
+      std::printf("Error while closing %s.\n", name);
+      fatal_exit(nullptr, 15, true);
+    }
+  }
+  output = std::fopen(name, "wb");
+  if (output == nullptr) {
+    std::printf("Error while opening %s.\n", name);
+    fatal_exit(nullptr, 15, true);
+  }
+  // Only from here on is the output ours to delete when a pass fails.
+  run_state().partialOutput = session.outputName;
+}
+
+// The result of this pass becomes the old file of the next one.
+void hand_over(ApplierSession& session) {
+  ++session.pass;
+  FILE* copy = open_temp();
+  if (copy == nullptr) fatal_exit("Cannot open temporary file.", 15, true);
+  FILE* output = output_stream();
+  copy_bytes(output, copy, stream_size(output), kTemporaryFileName, kTemporaryFileName, true);
+  close_file(old_stream());
+  old_stream() = copy;
+  session.oldName = kTemporaryFileName;
+  if (!session.options.quiet) std::printf("\x1b[1A");
+}
+
+// One pass; false when no record matched and the chain is complete.
+bool run_pass(ApplierSession& session) {
+  const std::int64_t oldSize = stream_size(old_stream());
+  const std::int64_t patchLength = stream_size(patch_stream());
+  check_header(session.options.patchName);
+  std::uint32_t fileCount = 0;
+  if (!read_u32(patch_stream(), fileCount)) fatal_exit(kUnexpectedEnd, 15, false);
+  prepare_visited_table(session, fileCount, patchLength);
+  std::fseek(old_stream(), 0, SEEK_SET);
+  const std::uint32_t oldCrc = crc32_stream(old_stream(), true);
+
+  std::optional<ChosenRecord> record = select_record(fileCount, patchLength, oldSize, oldCrc);
+  if (!record) {
+    if (!session.recursive || session.pass == 1) fatal_exit("No matching patches.", 11, false);
+    print_chain_complete(session);
+    return false;
+  }
+  if (already_applied(session, *record, fileCount))
+    fatal_exit("\nCircular reference. Patch aborted.", 15, false);
+  if (session.visited && record->number < session.visitedSize) session.visited[record->number] = 1;
+
+  if (std::fseek(patch_stream(), record->offset + kRecordFieldsSize, SEEK_SET) != 0)
+    fatal_exit(kUnexpectedEnd, 15, false);
+  record->identity = record->fields.crcNew == oldCrc && record->fields.blocks == 1;
+  if (record->identity) session.recursive = false;
+  print_progress(session, *record);
+  refuse_relocation(*record);
+  open_output(session);
+  decode_record(session, *record, oldSize, patchLength);
+  return true;
+}
+
+}  // namespace
+
+std::uint32_t visited_table_size(std::uint32_t fileCount, std::int64_t patchLength) {
+  const std::int64_t fitting =
+      patchLength > kHeaderSize ? (patchLength - kHeaderSize) / kRecordFieldsSize : 0;
+  return static_cast<std::uint32_t>(std::min<std::int64_t>(fileCount, fitting)) + 1;
+}
+
+std::optional<ChosenRecord> select_record(std::uint32_t fileCount, std::int64_t patchLength,
+                                          std::int64_t oldSize, std::uint32_t oldCrc) {
+  std::optional<ChosenRecord> chosen;
+  std::uint32_t number = 0;
+  const bool fits = walk_records(
+      patch_stream(), patchLength, fileCount, [&](std::int64_t offset, const RecordFields& fields) {
+        ++number;
+        if (fields.crcOld == oldCrc && fields.filesize == oldSize)
+          chosen = ChosenRecord{offset, number, fields, false};
+        return true;
+      });
+  if (!fits) fatal_exit(kUnexpectedEnd, 15, false);
+  return chosen;
+}
+
+void run_passes(ApplierSession& session) {
+  while (run_pass(session)) {
+    if (!session.recursive) {
+      print_new_file_line(session, "", "9");
+      return;
+    }
+    hand_over(session);
+  }
+}
+
+}  // namespace vd

@@ -1,0 +1,62 @@
+// The applier's run state, shared by its driver, the pass loop, the decoder
+// and the placement of the result.
+//
+// The three main streams live in the core's run state, so that fatal_exit
+// closes them on every way out.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+#include "applier/command_line.h"
+#include "core/patch_format.h"
+#include "core/run_state.h"
+
+namespace vd {
+
+inline constexpr char kTemporaryFileName[] = "temporary file";
+
+struct FreeBytes {
+  void operator()(std::uint8_t* p) const { std::free(p); }
+};
+
+struct ApplierSession {
+  ApplierOptions options;
+  // Starts as the RECURSIVE keyword; an identity record switches it off.
+  bool recursive = false;
+  std::string outputName;
+  // DIRECT without a third argument decodes into a fresh temporary file; this
+  // handle keeps its name registered, so that every way out removes it.
+  FILE* outputReservation = nullptr;
+  // The name for messages about the old stream.
+  const char* oldName = nullptr;
+  int pass = 1;
+  // RECURSIVE: one flag per patch record that has been applied.
+  std::unique_ptr<std::uint8_t[], FreeBytes> visited;
+  std::uint32_t visitedSize = 0;
+  bool visitedTried = false;
+};
+
+ApplierSession& applier_session();
+
+enum StreamSlot { kOldSlot = 0, kOutputSlot = 1, kPatchSlot = 2 };
+
+inline FILE*& old_stream() { return run_state().streams[kOldSlot]; }
+inline FILE*& output_stream() { return run_state().streams[kOutputSlot]; }
+inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
+
+// The size of a stream; the stream is left at its start.
+std::int64_t stream_size(FILE* stream);
+
+// The patch record one pass applies.
+struct ChosenRecord {
+  std::int64_t offset = 0;
+  std::uint32_t number = 0;
+  RecordFields fields;
+  bool identity = false;
+};
+
+}  // namespace vd
