@@ -1,0 +1,597 @@
+#include "maker/match_index.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "maker/match_cost.h"
+#include "support/maker_harness.h"
+#include "support/test_support.h"
+
+namespace vd {
+namespace {
+
+using test::AllocRule;
+using test::Bytes;
+using test::bytes_of;
+using test::concat;
+using test::k1DBuckets;
+using test::k2DBuckets;
+using test::k3DBuckets;
+
+// A patch file header (magic, CRC total, file count); its bytes are never
+// indexed.
+Bytes header() { return {'V', 'L', 'M', '3', 1, 2, 3, 4, 0, 0, 0, 1}; }
+
+// Files, an index over them, and the notes that allocating it printed.
+struct Indexed {
+  test::SessionFiles files;
+  MatchIndex index;
+  std::string notes;
+  bool hasLists = false;
+
+  Indexed(Bytes old, Bytes neu, Bytes patch = {}, int minBlock = 3, AllocRule rule = test::refuse_3d(),
+          bool mem128 = false, bool mem256 = false)
+      : files(std::move(old), std::move(neu), std::move(patch), minBlock),
+        index(files.session, &test::scripted_alloc) {
+    test::set_alloc_rule(std::move(rule));
+    testing::internal::CaptureStdout();
+    hasLists = index.allocate(mem128, mem256);
+    index.build_old_index("old");
+    index.build_patch_index("patch");
+    notes = testing::internal::GetCapturedStdout();
+  }
+};
+
+int count_requests(std::size_t count) {
+  const auto& requests = test::alloc_requests();
+  return static_cast<int>(std::count_if(requests.begin(), requests.end(),
+                                        [&](const auto& request) { return request.first == count; }));
+}
+
+const std::string kSortOld = "Sorting old...\n\x1b[1A\x1b[K\x1b[1A\n";
+const std::string kSortPatch = "Sorting patch...\n\x1b[1A\x1b[K\x1b[1A\n";
+
+// ---- allocation and notes --------------------------------------------------
+
+TEST(MatchIndexAllocation, EveryLevelAvailablePrintsOnlyTheSortingLines) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, test::refuse_nothing());
+  EXPECT_TRUE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, kSortOld);
+  const auto& requests = test::alloc_requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[0], (std::pair<std::size_t, std::size_t>{100, 8}));
+  EXPECT_EQ(requests[1], (std::pair<std::size_t, std::size_t>{k3DBuckets, 8}));
+}
+
+TEST(MatchIndexAllocation, OldfileFallsBackTo2DLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, test::refuse_3d());
+  EXPECT_TRUE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search.\n" + kSortOld);
+}
+
+TEST(MatchIndexAllocation, Mem128NeverAsksForTheOldfile3DTable) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, test::refuse_nothing(), true, false);
+  EXPECT_EQ(indexed.notes, "mem128 - using 2D list search.\n" + kSortOld);
+  EXPECT_EQ(count_requests(k3DBuckets), 0);
+  EXPECT_EQ(count_requests(k2DBuckets), 1);
+}
+
+TEST(MatchIndexAllocation, OldfileFallsBackToSimpleLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, test::refuse_3d_and_2d());
+  EXPECT_TRUE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for 2D lists - using simple list search.\n" + kSortOld);
+}
+
+TEST(MatchIndexAllocation, NoTableForTheOldfileMeansLinearSearch) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, [](std::size_t count, std::size_t, int) {
+    return count == k3DBuckets || count == k2DBuckets || count == k1DBuckets;
+  });
+  EXPECT_FALSE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for lists - using mode 3 and linear search.\n");
+}
+
+TEST(MatchIndexAllocation, NoNodesForTheOldfileMeansNoTableIsTried) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3,
+                  [](std::size_t count, std::size_t, int) { return count == 100; });
+  EXPECT_FALSE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for lists - using mode 3 and linear search.\n");
+  EXPECT_EQ(count_requests(k3DBuckets) + count_requests(k2DBuckets) + count_requests(k1DBuckets), 0);
+}
+
+TEST(MatchIndexAllocation, EmptyOldfileGetsNoLevel) {
+  Indexed indexed(Bytes{}, Bytes(10, 'a'), {}, 3, test::refuse_nothing());
+  EXPECT_FALSE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for lists - using mode 3 and linear search.\n");
+}
+
+TEST(MatchIndexAllocation, PatchFileNodesCountFromOffset12) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3, test::refuse_3d());
+  EXPECT_EQ(count_requests(50), 1);
+  EXPECT_EQ(count_requests(62), 0);
+  // Both on 2D lists: the oldfile's note says it all.
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, NewPatchFileAsksForNoPatchLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), {}, 3, test::refuse_3d());
+  EXPECT_EQ(test::alloc_requests().size(), 3u);  // nodes, 3D, 2D
+}
+
+TEST(MatchIndexAllocation, PatchFileFallsBackTo2DListsAlone) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3,
+                  [](std::size_t count, std::size_t, int earlier) { return count == k3DBuckets && earlier == 1; });
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search for patchfile.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, Mem256KeepsThePatchFileFrom3DLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3, test::refuse_nothing(),
+                  false, true);
+  EXPECT_EQ(count_requests(k3DBuckets), 1);
+  EXPECT_EQ(indexed.notes, "mem256 - using 2D list search for patchfile.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, Mem128DoesNotKeepThePatchFileFrom3DLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3, test::refuse_nothing(),
+                  true, false);
+  EXPECT_EQ(count_requests(k3DBuckets), 1);
+  const auto& requests = test::alloc_requests();
+  ASSERT_FALSE(requests.empty());
+  EXPECT_EQ(requests.back().first, k3DBuckets);  // asked for the patch file, after its nodes
+  EXPECT_EQ(indexed.notes, "mem128 - using 2D list search.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, BothKeywordsBothOn2DListsOneNote) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3, test::refuse_nothing(),
+                  true, true);
+  EXPECT_EQ(count_requests(k3DBuckets), 0);
+  EXPECT_EQ(indexed.notes, "mem128 - using 2D list search.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, PatchFileOnSimpleListsWhileTheOldfileHas2D) {
+  // The oldfile is refused 3D; the patch file is refused 3D and 2D.
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3,
+                  [](std::size_t count, std::size_t, int earlier) {
+                    return count == k3DBuckets || (count == k2DBuckets && earlier == 1);
+                  });
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search.\n"
+                           "Not enough memory for patchfile 2D lists - using\nsimple list search.\n" +
+                               kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, BothOnSimpleListsOneNote) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3, test::refuse_3d_and_2d());
+  EXPECT_EQ(indexed.notes, "Not enough memory for 2D lists - using simple list search.\n" + kSortOld + kSortPatch);
+}
+
+TEST(MatchIndexAllocation, PatchFileWithoutListsWhileTheOldfileHasThem) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), concat({header(), Bytes(50, 'p')}), 3,
+                  [](std::size_t count, std::size_t, int) { return count == 50 || count == k3DBuckets; });
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search.\n"
+                           "Not enough memory for patchfile lists - searching only in oldfile.\n" + kSortOld);
+}
+
+TEST(MatchIndexAllocation, PatchFileOfTwelveBytesGetsNoLists) {
+  Indexed indexed(Bytes(100, 'a'), Bytes(10, 'a'), header(), 3, test::refuse_3d());
+  EXPECT_EQ(indexed.notes, "Not enough memory for 3D lists - using 2D list search.\n"
+                           "Not enough memory for patchfile lists - searching only in oldfile.\n" + kSortOld);
+}
+
+TEST(MatchIndexAllocation, NeitherFileWithListsOneNote) {
+  Indexed indexed(Bytes{}, Bytes(10, 'a'), header(), 3, test::refuse_3d());
+  EXPECT_FALSE(indexed.hasLists);
+  EXPECT_EQ(indexed.notes, "Not enough memory for lists - using mode 3 and linear search.\n");
+}
+
+// ---- find_match ------------------------------------------------------------
+
+const AllocRule kLevels[] = {test::refuse_nothing(), test::refuse_3d(), test::refuse_3d_and_2d()};
+
+TEST(FindMatch, EqualGainLowestOldfilePositionWins) {
+  for (const AllocRule& level : kLevels) {
+    Indexed indexed(bytes_of("ABCDEFG0123ABCDEFG9"), bytes_of("ABCDEFG"), {}, 3, level);
+    const auto match = indexed.index.find_match(1, 0);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->position, 0);
+    EXPECT_EQ(match->length, 7);
+    EXPECT_EQ(match->cost, 2);
+  }
+}
+
+TEST(FindMatch, ALongerLaterCandidateWins) {
+  for (const AllocRule& level : kLevels) {
+    Indexed indexed(bytes_of("ABCDEF01ABCDEFG9"), bytes_of("ABCDEFG"), {}, 3, level);
+    const auto match = indexed.index.find_match(1, 0);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->position, 8);
+    EXPECT_EQ(match->length, 7);
+  }
+}
+
+TEST(FindMatch, OldfileBeatsAnEquallyGoodPatchFileCandidate) {
+  // MODE 1 at R = 0: the oldfile candidate costs 1 + 1, the patch file one
+  // 7 - 1 - 2 - 2.
+  Indexed equal(bytes_of("ABCDEFGxxxxx"), bytes_of("ABCDEFG"), concat({header(), bytes_of("ABCDEFGyy")}));
+  auto match = equal.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 0);
+
+  Indexed longer(bytes_of("ABCDEFGxxxxx"), bytes_of("ABCDEFGH"), concat({header(), bytes_of("ABCDEFGHyy")}));
+  match = longer.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 12 + 12);  // oldSize + offset 12
+  EXPECT_EQ(match->length, 8);
+  EXPECT_EQ(match->cost, 2);
+}
+
+TEST(FindMatch, PatchFileHeaderIsNeverIndexedAndMatchesEndWithTheFile) {
+  Indexed inHeader(bytes_of("qqqq"), bytes_of("VLM3xyz"), concat({bytes_of("VLM3xyz"), Bytes(5, 0), bytes_of("zz")}),
+                   0);
+  EXPECT_FALSE(inHeader.index.find_match(1, 0).has_value());
+
+  Indexed atEnd(bytes_of("qqqq"), bytes_of("ABCDEFGH"), concat({header(), bytes_of("ABCDE")}), 0);
+  const auto match = atEnd.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 4 + 12);
+  EXPECT_EQ(match->length, 5);
+}
+
+TEST(FindMatch, OldfileCandidatesEndWithTheOldfile) {
+  Indexed indexed(bytes_of("xxABCDE"), bytes_of("ABCDEFGH"), concat({header(), bytes_of("FGH")}), 0);
+  const auto match = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 2);
+  EXPECT_EQ(match->length, 5);
+}
+
+TEST(FindMatch, LengthLimitOfEachMode) {
+  const Bytes data = test::Rng(11).bytes(20000);
+  const std::int64_t expected[] = {0, 20000, 16383, 8224, 20000};
+  for (int mode = 1; mode <= 4; ++mode) {
+    Indexed indexed(data, data);
+    const auto match = indexed.index.find_match(mode, 0);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->length, expected[mode]) << "MODE " << mode;
+    EXPECT_EQ(match->position, 0);
+  }
+}
+
+TEST(FindMatch, ChainStopsAtTheLengthLimitButThePatchFileIsStillSearched) {
+  test::Rng rng(12);
+  const Bytes block = rng.bytes(8300);
+  const Bytes old = concat({block, rng.bytes(2000), block});
+  // The first candidate reaches the limit of MODE 3, so the cheaper one at
+  // the running position is not examined.
+  Indexed oldOnly(old, block);
+  oldOnly.index.state.running = 10300;
+  auto match = oldOnly.index.find_match(3, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 0);
+  EXPECT_EQ(match->length, 8224);
+  EXPECT_EQ(match->cost, 2 + 5 + 3);
+
+  // A patch file candidate at the running position is still examined and wins.
+  Indexed withPatch(old, block, concat({header(), block}));
+  withPatch.index.state.running = static_cast<std::int64_t>(old.size()) + 12;
+  match = withPatch.index.find_match(3, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, static_cast<std::int64_t>(old.size()) + 12);
+  EXPECT_EQ(match->cost, 3);
+}
+
+TEST(FindMatch, GainMustReachMinBlock) {
+  const Bytes old = bytes_of("ABCDEFGHIJ");
+  // MODE 1 at R: cost 2, so 3 and 4 bytes fall short of minBlock 3.
+  EXPECT_FALSE(Indexed(old, bytes_of("ABCxxxx")).index.find_match(1, 0).has_value());
+  EXPECT_FALSE(Indexed(old, bytes_of("ABCDxxx")).index.find_match(1, 0).has_value());
+  EXPECT_TRUE(Indexed(old, bytes_of("ABCDExx")).index.find_match(1, 0).has_value());
+  EXPECT_TRUE(Indexed(old, bytes_of("ABCxxxx"), {}, 0).index.find_match(1, 0).has_value());
+  EXPECT_TRUE(Indexed(old, bytes_of("ABCDxxx"), {}, 2).index.find_match(1, 0).has_value());
+  EXPECT_FALSE(Indexed(old, bytes_of("ABCDExx"), {}, 4).index.find_match(1, 0).has_value());
+}
+
+TEST(FindMatch, MemoReturnsTheRememberedMatchAfterTheRunningPositionMoved) {
+  Indexed indexed(bytes_of("ABCDEFGHIJ"), bytes_of("ABCDEFGHzz"));
+  const auto first = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(first->cost, 2);
+  // Searches that report nothing leave the memo alone.
+  EXPECT_FALSE(indexed.index.find_match(1, 8).has_value());
+  EXPECT_FALSE(indexed.index.find_match(1, 5).has_value());  // "FGH": gain 1
+  indexed.index.state.running = 5000;
+  indexed.index.state.replacePosition = 77;
+  const auto again = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->position, first->position);
+  EXPECT_EQ(again->length, first->length);
+  EXPECT_EQ(again->cost, 2);
+  // Searched afresh, the same candidate is estimated from the new running position.
+  indexed.index.reset_match_memo();
+  const auto fresh = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(fresh.has_value());
+  EXPECT_EQ(fresh->cost, 4);
+}
+
+TEST(FindMatch, AMatchAtAnotherPositionReplacesTheMemo) {
+  Indexed indexed(bytes_of("ABCDEFGHIJ"), bytes_of("ABCDEFGHzz"), {}, 0);
+  ASSERT_TRUE(indexed.index.find_match(1, 0).has_value());
+  ASSERT_TRUE(indexed.index.find_match(1, 1).has_value());
+  indexed.index.state.running = 5000;
+  const auto again = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->cost, 4);
+}
+
+TEST(FindMatch, FewerThanThreeBytesLeftNeverMatch) {
+  for (const AllocRule& level : kLevels) {
+    Indexed indexed(bytes_of("ABCDE"), bytes_of("ABCDE"), {}, 0, level);
+    const auto match = indexed.index.find_match(1, 2);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->length, 3);
+    EXPECT_FALSE(indexed.index.find_match(1, 3).has_value());
+    EXPECT_FALSE(indexed.index.find_match(1, 4).has_value());
+    EXPECT_FALSE(indexed.index.find_match(1, 5).has_value());
+  }
+}
+
+TEST(FindMatch, NoAgreeingBytesNeverGiveAnEmptyMatch) {
+  for (const AllocRule& level : kLevels) {
+    for (int mode = 1; mode <= 4; ++mode) {
+      Indexed disjoint(bytes_of("abcabcabc"), bytes_of("XYZXYZXYZ"), {}, 0, level);
+      Indexed shortRuns(bytes_of("ABxABxACx"), bytes_of("ABzABzACz"), {}, 0, level);
+      for (std::int64_t p = 0; p < 9; ++p) {
+        EXPECT_FALSE(disjoint.index.find_match(mode, p).has_value());
+        EXPECT_FALSE(shortRuns.index.find_match(mode, p).has_value());
+      }
+    }
+  }
+}
+
+TEST(FindMatch, OldfileOfOneOrTwoBytesHasNoIndexedPositions) {
+  for (const AllocRule& level : kLevels) {
+    Indexed two(bytes_of("AB"), bytes_of("ABABAB"), {}, 0, level);
+    Indexed one(bytes_of("A"), bytes_of("AAAAAA"), {}, 0, level);
+    for (std::int64_t p = 0; p < 6; ++p) {
+      EXPECT_FALSE(two.index.find_match(1, p).has_value());
+      EXPECT_FALSE(one.index.find_match(3, p).has_value());
+    }
+  }
+}
+
+// The search done the slow way: every position of the oldfile, then of the
+// patch file from offset 12, in ascending order.
+std::optional<MatchCandidate> reference_find_match(const test::SessionFiles& files, const SearchState& state,
+                                                   int mode, std::int64_t p) {
+  const MakerSession& s = files.session;
+  if (s.newSize - p < 3) return std::nullopt;
+  const std::int64_t limit = block_length_limit(mode);
+  CostContext context;
+  context.running = state.running;
+  context.replacePosition = state.replacePosition;
+  context.referenceSize = std::int64_t{s.oldSize} + s.patchDataSize;
+  std::optional<MatchCandidate> best;
+  const auto walk = [&](const std::uint8_t* data, std::int64_t size, std::int64_t first, std::int64_t base) {
+    for (std::int64_t q = first; q < size; ++q) {
+      std::int64_t length = 0;
+      while (q + length < size && p + length < s.newSize && data[q + length] == s.newData[p + length] &&
+             length < limit)
+        ++length;
+      if (length < 3) continue;
+      MatchCandidate candidate;
+      candidate.length = length;
+      candidate.position = base + q;
+      candidate.cost = base == 0 ? oldfile_match_cost(mode, length, base + q, context)
+                                 : patchfile_match_cost(mode, length, base + q, context);
+      if (!best || candidate.gain() > best->gain()) best = candidate;
+      if (best->length == limit) break;
+    }
+  };
+  walk(s.oldData, s.oldSize, 0, 0);
+  if (s.patchDataSize > 0) walk(s.patchData, s.patchDataSize, 12, s.oldSize);
+  if (!best || best->gain() < s.minBlock) return std::nullopt;
+  return best;
+}
+
+TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
+  test::Rng rng(13);
+  for (int round = 0; round < 3; ++round) {
+    // A small alphabet gives many candidates per key.
+    const Bytes old = rng.bytes(1000, 'a', 'd');
+    Bytes neu = rng.bytes(400, 'a', 'd');
+    std::copy(old.begin() + 200, old.begin() + 300, neu.begin() + 50);
+    const Bytes patch = concat({header(), rng.bytes(300, 'a', 'd')});
+    for (const AllocRule& level : kLevels) {
+      for (int mode = 1; mode <= 4; ++mode) {
+        Indexed indexed(old, neu, patch, 3, level);
+        for (std::int64_t p = 0; p <= static_cast<std::int64_t>(neu.size()); ++p) {
+          indexed.index.state.running = static_cast<std::int64_t>(rng.below(1500));
+          indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(1500));
+          const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+          const auto actual = indexed.index.find_match(mode, p);
+          ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
+          if (!expected) continue;
+          ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
+          ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+          ASSERT_EQ(actual->cost, expected->cost) << "MODE " << mode << " p " << p;
+        }
+      }
+    }
+  }
+}
+
+TEST(FindMatch, RebuildingTheOldIndexFollowsChangedBytes) {
+  Indexed indexed(bytes_of("xxxxxxxxxx"), bytes_of("ABCDEFGH"), {}, 3);
+  EXPECT_FALSE(indexed.index.find_match(1, 0).has_value());
+  std::copy_n("ABCDEFGH", 8, indexed.files.session.oldData + 2);
+  testing::internal::CaptureStdout();
+  indexed.index.build_old_index("old");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kSortOld);
+  const auto match = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 2);
+  EXPECT_EQ(match->length, 8);
+}
+
+// ---- find_match_linear -----------------------------------------------------
+
+// An oldfile of bytes 0 to 127 and a newfile of bytes 128 to 255 agree
+// nowhere, except where a test copies bytes over.
+struct Disjoint {
+  Bytes old, neu;
+  Disjoint(std::size_t oldSize, std::size_t newSize, std::uint64_t seed) {
+    test::Rng rng(seed);
+    old = rng.bytes(oldSize, 0, 127);
+    neu = rng.bytes(newSize, 128, 255);
+  }
+  void copy(std::size_t from, std::size_t length, std::size_t to) {
+    std::copy_n(old.begin() + static_cast<long>(from), length, neu.begin() + static_cast<long>(to));
+  }
+};
+
+TEST(FindMatchLinear, WindowFollowsTheRunningPosition) {
+  Disjoint files(10000, 10000, 21);
+  files.copy(9000, 100, 9000);
+  {
+    Indexed indexed(files.old, files.neu);
+    indexed.index.state.running = 0;  // window 0 to 8,223
+    EXPECT_FALSE(indexed.index.find_match_linear(9000).has_value());
+  }
+  {
+    Indexed indexed(files.old, files.neu);
+    indexed.index.state.running = 976;  // window 776 to 8,999
+    EXPECT_FALSE(indexed.index.find_match_linear(9000).has_value());
+  }
+  {
+    Indexed indexed(files.old, files.neu);
+    indexed.index.state.running = 1000;  // window 800 to 9,023
+    const auto match = indexed.index.find_match_linear(9000);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->position, 9000);
+    EXPECT_EQ(match->length, 100);
+    EXPECT_EQ(match->penalty, 0);
+    EXPECT_EQ(match->cost, 2 + 2);
+  }
+}
+
+TEST(FindMatchLinear, WindowEndsMinBlockBeforeTheEndOfTheOldfile) {
+  Disjoint files(100, 100, 22);
+  files.copy(96, 4, 96);
+  {
+    Indexed indexed(files.old, files.neu, {}, 4);  // window 0 to 95
+    EXPECT_FALSE(indexed.index.find_match_linear(96).has_value());
+  }
+  {
+    Indexed indexed(files.old, files.neu, {}, 3);  // window 0 to 96
+    const auto match = indexed.index.find_match_linear(96);
+    ASSERT_TRUE(match.has_value());
+    EXPECT_EQ(match->position, 96);
+    EXPECT_EQ(match->length, 4);
+  }
+}
+
+TEST(FindMatchLinear, DistancePenaltyDecidesBetweenEqualRuns) {
+  Disjoint files(1000, 1000, 23);
+  std::copy_n(files.old.begin() + 100, 20, files.old.begin() + 500);
+  files.copy(100, 20, 500);
+  Indexed indexed(files.old, files.neu);
+  // q = 100 scores 20 - 2 - 8; q = 500 scores 20 - 3 - 0.
+  const auto match = indexed.index.find_match_linear(500);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 500);
+  EXPECT_EQ(match->penalty, 0);
+  EXPECT_EQ(match->cost, 3);
+}
+
+TEST(FindMatchLinear, PenaltyRaisesTheLengthNeeded) {
+  // Same sizes: q maps to itself; 150 bytes apart is a penalty of 3.
+  Disjoint files(1000, 1000, 24);
+  files.copy(300, 5, 450);
+  files.copy(600, 6, 750);
+  Indexed indexed(files.old, files.neu);
+  indexed.index.state.running = 300;
+  EXPECT_FALSE(indexed.index.find_match_linear(450).has_value());  // 5 < 3 + 3
+  const auto match = indexed.index.find_match_linear(750);        // 6 >= 3 + 3
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 600);
+  EXPECT_EQ(match->penalty, 3);
+}
+
+TEST(FindMatchLinear, LargerOldfileMapsPositionsDown) {
+  // f = 200,000 / 10,000 = 20; q' = (q / 20) * 10.
+  Disjoint files(20000, 10000, 25);
+  files.copy(8019, 4, 4050);  // q' = 4,000: 50 away, penalty 1
+  files.copy(9000, 10, 4500);  // q' = 4,500: penalty 0
+  Indexed indexed(files.old, files.neu);
+  indexed.index.state.running = 7900;
+  auto match = indexed.index.find_match_linear(4050);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 8019);
+  EXPECT_EQ(match->penalty, 1);
+  match = indexed.index.find_match_linear(4500);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 9000);
+  EXPECT_EQ(match->penalty, 0);
+}
+
+TEST(FindMatchLinear, SmallerOldfileMapsPositionsUp) {
+  // f = 250,000 / 10,000 = 25; q' = (25 q) / 10.
+  Disjoint files(10000, 25000, 26);
+  files.copy(3001, 8, 7600);  // q' = 7,502: 98 away, penalty 1
+  files.copy(3400, 8, 8400);  // q' = 8,500: 100 away, penalty 2
+  Indexed indexed(files.old, files.neu);
+  indexed.index.state.running = 2900;
+  auto match = indexed.index.find_match_linear(7600);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 3001);
+  EXPECT_EQ(match->penalty, 1);
+  match = indexed.index.find_match_linear(8400);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 3400);
+  EXPECT_EQ(match->penalty, 2);
+}
+
+TEST(FindMatchLinear, ScanStopsAtTheFirstCandidateOfFullLength) {
+  // Period 100: at newfile position 100 both q = 0 and q = 100 run for the
+  // full 8,224 bytes; q = 100 would score 2 more, but q = 0 ends the scan.
+  Bytes old(20000);
+  const Bytes period = test::Rng(27).bytes(100);
+  for (std::size_t i = 0; i < old.size(); ++i) old[i] = period[i % 100];
+  Indexed indexed(old, old);
+  const auto match = indexed.index.find_match_linear(100);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 0);
+  EXPECT_EQ(match->length, 8224);
+}
+
+TEST(FindMatchLinear, MemoAndEndOfFile) {
+  Disjoint files(1000, 1000, 28);
+  files.copy(100, 30, 100);
+  Indexed indexed(files.old, files.neu);
+  const auto first = indexed.index.find_match_linear(100);
+  ASSERT_TRUE(first.has_value());
+  indexed.index.state.running = 900;  // the window no longer holds q = 100
+  const auto again = indexed.index.find_match_linear(100);
+  ASSERT_TRUE(again.has_value());
+  EXPECT_EQ(again->position, 100);
+  EXPECT_EQ(again->length, 30);
+  EXPECT_FALSE(indexed.index.find_match_linear(1000).has_value());
+  EXPECT_FALSE(indexed.index.find_match_linear(1001).has_value());
+  indexed.index.reset_match_memo();
+  EXPECT_FALSE(indexed.index.find_match_linear(100).has_value());
+}
+
+TEST(FindMatchLinear, NoAgreeingBytesGiveNoMatchEvenWithMinBlock0) {
+  Disjoint files(500, 500, 29);
+  Indexed indexed(files.old, files.neu, {}, 0);
+  for (std::int64_t p = 0; p < 500; p += 7) EXPECT_FALSE(indexed.index.find_match_linear(p).has_value());
+}
+
+TEST(FindMatchLinear, EmptyOldfileFindsNothing) {
+  Indexed indexed(Bytes{}, bytes_of("abcdef"), {}, 0);
+  EXPECT_FALSE(indexed.index.find_match_linear(0).has_value());
+}
+
+}  // namespace
+}  // namespace vd
