@@ -3,6 +3,7 @@
 #include "applier/patch_reader.h"
 #include "core/block_stream.h"
 #include "core/crc32.h"
+#include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 
@@ -42,7 +43,7 @@ void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound,
   if (std::fseek(job.patchStream, resume, SEEK_SET) != 0) fail_seek(job.patchName);
 }
 
-void verify_output(const char* outputName, std::uint32_t crcNew) {
+void close_output(const char* outputName) {
   FILE*& output = output_stream();
   const int closed = close_file(output);
   output = nullptr;
@@ -50,12 +51,31 @@ void verify_output(const char* outputName, std::uint32_t crcNew) {
     std::printf("Error while closing %s.\n", outputName);
     fatal_exit(nullptr, 15, true);
   }
-  output = std::fopen(outputName, "rb");
+}
+
+void reopen_output(const char* outputName, const char* mode) {
+  FILE*& output = output_stream();
+  output = std::fopen(outputName, mode);
   if (output == nullptr) {
     std::printf("Error while opening %s.\n", outputName);
     fatal_exit(nullptr, 15, true);
   }
-  if (crc32_stream(output, true) != crcNew) {
+}
+
+// The block stream rebuilt the transformed new file; summing its relocation
+// differences gives back the real one, which is what CRCnew describes.
+void undo_transform(const char* outputName) {
+  reopen_output(outputName, "r+b");
+  reloc_transform_file(output_stream(), RelocDirection::Sum);
+  close_output(outputName);
+}
+
+void verify_output(const char* outputName, const RecordFields& fields) {
+  close_output(outputName);
+  if (fields.new_reloc() != 0) undo_transform(outputName);
+  reopen_output(outputName, "rb");
+  FILE* output = output_stream();
+  if (crc32_stream(output, true) != fields.crcNew) {
     std::printf(" Patch failed - CRC error in %s\n", outputName);
     fatal_exit(nullptr, 15, true);
   }
@@ -101,7 +121,7 @@ void decode_record(ApplierSession& session, const ChosenRecord& record, std::int
   job.outputName = session.outputName.c_str();
   execute_block_stream(job);
 
-  verify_output(job.outputName, record.fields.crcNew);
+  verify_output(job.outputName, record.fields);
   if (!session.options.quiet) std::puts(record.identity ? "" : "OK");
 }
 

@@ -4,6 +4,7 @@
 
 #include "applier/decoder.h"
 #include "core/crc32.h"
+#include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 #include "core/version.h"
@@ -95,12 +96,18 @@ void print_progress(const ApplierSession& session, const ChosenRecord& record) {
   std::fflush(stdout);
 }
 
-// The relocation transform for executables is not part of this version; a
-// record that needs it would produce a wrong file.
-void refuse_relocation(const ChosenRecord& record) {
-  if (record.fields.old_reloc() == 0 && record.fields.new_reloc() == 0) return;
-  fatal_exit("Patch not applied: relocated executables are not supported by this version.", 15,
-             true);
+// A record made from a transformed oldfile refers to the transformed bytes:
+// decode from a scratch copy in that form, never touching the oldfile.
+void transform_old_copy(ApplierSession& session, std::int64_t oldSize) {
+  FILE* copy = open_scratch();
+  if (copy == nullptr) fatal_exit("Cannot create temporary file.", 15, true);
+  FILE*& old = old_stream();
+  std::fseek(old, 0, SEEK_SET);
+  copy_bytes(old, copy, oldSize, session.oldName, kTemporaryFileName, true);
+  close_file(old);
+  old = copy;
+  session.oldName = kTemporaryFileName;
+  reloc_transform_file(copy, RelocDirection::Difference);
 }
 
 void open_output(ApplierSession& session) {
@@ -162,7 +169,7 @@ bool run_pass(ApplierSession& session) {
   record->identity = record->fields.crcNew == oldCrc && record->fields.blocks == 1;
   if (record->identity) session.recursive = false;
   print_progress(session, *record);
-  refuse_relocation(*record);
+  if (record->fields.old_reloc() != 0) transform_old_copy(session, oldSize);
   open_output(session);
   decode_record(session, *record, oldSize, patchLength);
   return true;

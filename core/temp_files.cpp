@@ -57,6 +57,21 @@ FILE* open_temp(std::string* nameOut) {
   return nullptr;
 }
 
+FILE* open_scratch() {
+  const std::string dir = temp_directory();
+  int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    // File systems without nameless files: a private name, removed at once.
+    std::string name = dir + "/scratchXXXXXX";
+    fd = mkostemp(name.data(), O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    unlink(name.c_str());
+  }
+  FILE* stream = fdopen(fd, "w+b");
+  if (stream == nullptr) close(fd);
+  return stream;
+}
+
 int close_file(FILE* stream) {
   auto& nodes = registry();
   const int result = std::fclose(stream);

@@ -16,6 +16,10 @@ std::string temp_directory();
 // it receives the file's path.
 FILE* open_temp(std::string* nameOut = nullptr);
 
+// An anonymous scratch file in the temporary directory, open for reading and
+// writing anywhere in it; it has no name and vanishes when it is closed.
+FILE* open_scratch();
+
 // Closes any stream; a registered temporary file is removed as well.
 int close_file(FILE* stream);
 

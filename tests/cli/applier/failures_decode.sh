@@ -29,10 +29,11 @@ for p in type0 type5 badcrc pastold pastpatch noheader pastend; do
 done
 Varmend old resume out NOVERSION; echo "resume exit $?"; [ "$(cat out)" = VLM3ok ] && echo "VLM3ok"
 rm -f out
-printf 'keep me' > existing
-Varmend old reloc existing NOVERSION; echo "reloc exit $?"
-Varmend old newreloc out NOVERSION; echo "newreloc exit $?"; [ -e out ] || echo "no output"
-[ "$(cat existing)" = "keep me" ] && echo "existing file untouched"
+# Relocation flags on data that is no hunk executable: the transform leaves
+# such data alone, so both records rebuild the first three bytes.
+Varmend old reloc out NOVERSION; echo "reloc exit $?"; [ "$(cat out)" = "$(head -c 3 old)" ] && echo "same"
+Varmend old newreloc out NOVERSION; echo "newreloc exit $?"; [ "$(cat out)" = "$(head -c 3 old)" ] && echo "same"
+rm -f out
 mkdir outdir
 Varmend old resume outdir NOVERSION; echo "directory exit $?"; [ -d outdir ] && echo "outdir still there"
 Varmend old resume nodir/out NOVERSION; echo "no such directory exit $?"
