@@ -1,11 +1,10 @@
 #include "applier/driver.h"
 
-#include <sys/stat.h>
-
 #include "applier/command_line.h"
 #include "applier/passes.h"
 #include "applier/placement.h"
 #include "applier/session.h"
+#include "core/files.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 
@@ -13,12 +12,7 @@ namespace vd {
 namespace {
 
 FILE* open_input(const char* name) {
-  FILE* stream = std::fopen(name, "rb");
-  struct stat info;
-  if (stream != nullptr && (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(stream);
-    stream = nullptr;
-  }
+  FILE* stream = open_input_file(name);
   if (stream == nullptr) {
     std::printf("Error while opening %s.\n", name);
     fatal_exit(nullptr, 15, false);
@@ -48,13 +42,6 @@ void reserve_output_name(ApplierSession& session) {
 }
 
 }  // namespace
-
-bool names_same_file(const char* name, FILE* stream) {
-  struct stat named;
-  struct stat open;
-  if (stat(name, &named) != 0 || fstat(fileno(stream), &open) != 0) return false;
-  return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
-}
 
 void run_applier(int argc, char** argv) {
   ApplierSession& session = applier_session();

@@ -1,13 +1,13 @@
 #include "maker/driver.h"
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <optional>
 
 #include "core/crc32.h"
+#include "core/files.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
 #include "core/reloc.h"
@@ -31,12 +31,7 @@ MakerSession& session() {
 }
 
 FILE* open_input(const char* name) {
-  FILE* stream = std::fopen(name, "rb");
-  struct stat info;
-  if (stream != nullptr && (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(stream);
-    stream = nullptr;
-  }
+  FILE* stream = open_input_file(name);
   if (stream == nullptr) {
     std::printf("\nError while opening %s.\n\n", name);
     fatal_exit(nullptr, 10, false);
@@ -47,14 +42,10 @@ FILE* open_input(const char* name) {
 // Appending to a patch file that is also the oldfile or the newfile would
 // change an input on disk; refuse before the patch file is even opened.
 void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOptions& options) {
-  struct stat patchInfo;
-  if (stat(options.patchName, &patchInfo) != 0) return;
   const std::pair<FILE*, const char*> inputs[] = {{oldStream, options.oldName},
                                                   {newStream, options.newName}};
   for (const auto& [stream, name] : inputs) {
-    struct stat info;
-    if (fstat(fileno(stream), &info) == 0 && info.st_dev == patchInfo.st_dev &&
-        info.st_ino == patchInfo.st_ino) {
+    if (names_same_file(options.patchName, stream)) {
       std::printf("\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
       fatal_exit(nullptr, 15, false);
     }

@@ -12,7 +12,7 @@
 #include <sstream>
 #include <string>
 
-#include "applier/driver.h"
+#include "core/files.h"
 #include "applier/session.h"
 #include "core/run_state.h"
 
