@@ -53,6 +53,7 @@ void fatal_exit(const char* message, int code, bool deleteOutput) {
   if (deleteOutput && !state.partialOutput.empty()) dispose_partial_output(state);
   close_all_temp_files();
   std::fflush(stdout);
+  if (state.exitHook) state.exitHook(code);
   std::exit(code);
 }
 

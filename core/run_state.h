@@ -26,6 +26,10 @@ struct RunState {
   // When set, a failure restores the partial output instead of deleting it,
   // because the file held the user's data before the run. Returns success.
   std::function<bool()> restoreOutput;
+  // When set, called with the exit code instead of ending the process, after
+  // everything else fatal_exit does; it must not return. Lets a harness that
+  // runs the programs' routines in process get control back.
+  std::function<void(int code)> exitHook;
   // "" for the maker, "\n" for the applier: its copy messages start a new line.
   const char* copyMessagePrefix = "";
   WorkingBuffer buffer;
