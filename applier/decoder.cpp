@@ -2,6 +2,7 @@
 
 #include "applier/patch_reader.h"
 #include "core/block_stream.h"
+#include "core/break_signal.h"
 #include "core/crc32.h"
 #include "core/reloc.h"
 #include "core/run_state.h"
@@ -89,6 +90,7 @@ void execute_block_stream(const DecodeJob& job) {
   const std::int64_t bound = reference_bound(job.oldSize, job.patchLength, job.fields.patchsize);
   std::int64_t produced = 0;
   for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
+    check_break();
     Block block;
     if (!parser.next(reader, block)) {
       std::printf("\nError while reading %s\n", job.patchName);

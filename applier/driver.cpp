@@ -4,6 +4,7 @@
 #include "applier/passes.h"
 #include "applier/placement.h"
 #include "applier/session.h"
+#include "core/break_signal.h"
 #include "core/files.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
@@ -44,6 +45,7 @@ void reserve_output_name(ApplierSession& session) {
 }  // namespace
 
 void run_applier(int argc, char** argv) {
+  install_break_handlers();
   ApplierSession& session = applier_session();
   session.options = parse_applier_command_line(argc, argv);
   session.recursive = session.options.recursive;

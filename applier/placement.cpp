@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "core/break_signal.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 
@@ -91,6 +92,7 @@ FILE* save_backup(ApplierSession& session, Keeper& keeper) {
 CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count) {
   const WorkingBuffer& buffer = working_buffer();
   while (count > 0) {
+    check_break();
     const std::size_t n = count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
     if (std::fread(buffer.data, 1, n, source) != n) return CopyFault::Read;
     if (std::fwrite(buffer.data, 1, n, destination) != n) return CopyFault::Write;

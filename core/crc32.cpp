@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 
+#include "core/break_signal.h"
 #include "core/run_state.h"
 
 namespace vd {
@@ -56,6 +57,7 @@ std::uint32_t crc32_stream(FILE* stream, bool deleteOnError) {
   std::fseek(stream, start, SEEK_SET);
   std::uint32_t crc = kCrcStart;
   while (remaining > 0) {
+    check_break();
     const std::size_t n =
         remaining < buffer.size ? static_cast<std::size_t>(remaining) : buffer.size;
     if (std::fread(buffer.data, 1, n, stream) != n)

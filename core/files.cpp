@@ -1,6 +1,11 @@
 #include "core/files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 namespace vd {
 
@@ -19,6 +24,62 @@ bool names_same_file(const char* name, FILE* stream) {
   struct stat open;
   if (stat(name, &named) != 0 || fstat(fileno(stream), &open) != 0) return false;
   return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
+FILE* create_beside(const std::string& target, std::string& name) {
+  static int counter = 0;
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, ".t%08lx_%d", static_cast<unsigned long>(getpid()), counter++);
+    name = target + suffix;
+    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    FILE* file = fdopen(fd, "w+b");
+    if (file == nullptr) {
+      close(fd);
+      unlink(name.c_str());
+    }
+    return file;
+  }
+  return nullptr;
+}
+
+std::string replacement_target(const char* name) {
+  char* resolved = realpath(name, nullptr);
+  if (resolved == nullptr) return {};
+  std::string target = resolved;
+  std::free(resolved);
+  struct stat info;
+  if (stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return {};
+  return target;
+}
+
+static bool sync_directory_of(const std::string& path) {
+  const std::string::size_type slash = path.rfind('/');
+  const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  const bool synced = fsync(fd) == 0;
+  close(fd);
+  return synced;
+}
+
+bool commit_beside(FILE* file, const std::string& name, const std::string& target) {
+  struct stat info;
+  bool ready = std::fflush(file) == 0 && stat(target.c_str(), &info) == 0;
+  if (ready) {
+    // The owner can only be kept by a privileged run; the bits always.
+    [[maybe_unused]] const int owned = fchown(fileno(file), info.st_uid, info.st_gid);
+    ready = fchmod(fileno(file), info.st_mode & 07777) == 0 && fsync(fileno(file)) == 0;
+  }
+  ready = std::fclose(file) == 0 && ready;
+  if (!ready || rename(name.c_str(), target.c_str()) != 0) return false;
+  // The rename itself must reach the disk before anything is said to be done.
+  sync_directory_of(target);
+  return true;
 }
 
 }  // namespace vd

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 
 namespace vd {
 
@@ -12,5 +13,24 @@ FILE* open_input_file(const char* name);
 // True when `name` denotes the file open as `stream` (same device and inode,
 // whatever the spelling, links included).
 bool names_same_file(const char* name, FILE* stream);
+
+// Replacing a file so that at every moment it holds either its old or its
+// new content, complete: the new content goes into a file beside it (same
+// directory, so that renaming is atomic), which is synced and renamed over
+// the original.
+
+// Creates that file exclusively with mode 0600, named after the target and
+// this process: "<target>.t%08lx_%d". Null on failure.
+FILE* create_beside(const std::string& target, std::string& name);
+
+// The path a replacement must rename onto: the file behind any symbolic
+// links, so that a link stays a link. Empty when the target is no regular
+// file with a single name (renaming would split hard links) or is missing.
+std::string replacement_target(const char* name);
+
+// Gives the finished file beside the target the target's permission bits
+// and owner, syncs and closes it, renames it over the target and syncs the
+// directory. On failure the file beside stays (closed) and false is returned.
+bool commit_beside(FILE* file, const std::string& name, const std::string& target);
 
 }  // namespace vd

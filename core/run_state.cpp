@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "core/break_signal.h"
 #include "core/temp_files.h"
 
 namespace vd {
@@ -63,6 +64,7 @@ void copy_bytes(FILE* source, FILE* destination, std::int64_t count,
   const WorkingBuffer& buffer = working_buffer();
   const char* prefix = run_state().copyMessagePrefix;
   while (count > 0) {
+    check_break();
     const std::size_t n =
         count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
     if (std::fread(buffer.data, 1, n, source) != n) {

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "core/break_signal.h"
 #include "core/run_state.h"
 
 namespace vd {
@@ -43,6 +44,7 @@ const char* find_version_in_file(FILE* stream, bool noVersion) {
   std::fseek(stream, 0, SEEK_SET);
   if (remaining < 8) return nullptr;
   while (remaining > 8) {
+    check_break();
     const std::size_t n =
         remaining < buffer.size ? static_cast<std::size_t>(remaining) : buffer.size;
     if (std::fread(buffer.data, 1, n, stream) != n) fatal_exit("Error while reading.", 15, true);

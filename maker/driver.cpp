@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "core/break_signal.h"
 #include "core/crc32.h"
 #include "core/files.h"
 #include "core/keywords.h"
@@ -84,10 +85,57 @@ void read_image(FILE* stream, std::uint8_t* data, std::int32_t size, const char*
   }
 }
 
-// The patch file existed before the run: a failure puts back exactly the
-// bytes it had, instead of deleting it with the records it held.
+// An existing patch file is not written in place where that can be avoided:
+// its bytes and the new record go into a file beside it, which replaces it
+// only when complete and checked, so that even a crash leaves either the old
+// or the new patch file.
+struct Replacement {
+  std::string target;
+  std::string name;
+};
+
+Replacement& replacement() {
+  static Replacement state;
+  return state;
+}
+
+void begin_replacement() {
+  MakerSession& s = session();
+  Replacement& r = replacement();
+  r.target = replacement_target(s.patchName);
+  FILE* beside = r.target.empty() ? nullptr : create_beside(r.target, r.name);
+  if (beside == nullptr) return;
+  const auto size = static_cast<std::size_t>(s.patchDataSize);
+  if (std::fwrite(s.patchData, 1, size, beside) != size) {
+    std::fclose(beside);
+    unlink(r.name.c_str());
+    r.name.clear();
+    return;
+  }
+  FILE*& patchStream = run_state().streams[kPatch];
+  close_file(patchStream);
+  patchStream = beside;
+  s.patchPath = r.name;
+}
+
+void commit_replacement() {
+  Replacement& r = replacement();
+  if (r.name.empty()) return;
+  FILE*& patchStream = run_state().streams[kPatch];
+  FILE* finished = patchStream;
+  patchStream = nullptr;
+  if (!commit_beside(finished, r.name, r.target)) {
+    std::printf("\nError while writing %s.\n\n", session().patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  r.name.clear();
+}
+
+// The patch file existed before the run: a failure leaves it with exactly
+// the bytes it had, instead of deleting it with the records it held.
 bool restore_patch_file() {
   const MakerSession& s = session();
+  if (const Replacement& r = replacement(); !r.name.empty()) return unlink(r.name.c_str()) == 0;
   const int fd = open(s.patchName, O_WRONLY | O_CLOEXEC);
   if (fd < 0) return false;
   std::int64_t done = 0;
@@ -222,7 +270,7 @@ FILE* reopen_for_update() {
     std::printf("\nError while closing %s.\n\n", s.patchName);
     fatal_exit(nullptr, 15, true);
   }
-  FILE* patchStream = std::fopen(s.patchName, "r+b");
+  FILE* patchStream = std::fopen(s.patchPath.c_str(), "r+b");
   if (patchStream == nullptr) {
     std::printf("\nError while opening %s.\n\n", s.patchName);
     fatal_exit(nullptr, 15, true);
@@ -265,11 +313,13 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
 }  // namespace
 
 void run_maker(int argc, char** argv) {
+  install_break_handlers();
   const MakerOptions options = parse_maker_command_line(argc, argv);
   MakerSession& s = session();
   s.oldName = options.oldName;
   s.newName = options.newName;
   s.patchName = options.patchName;
+  s.patchPath = options.patchName;
   s.minBlock = static_cast<std::int32_t>(3 + options.vary);
   s.verbose = options.verbose;
   s.blockListing = options.verbose && options.mode != 0;
@@ -290,6 +340,8 @@ void run_maker(int argc, char** argv) {
   FILE* patchStream = run_state().streams[kPatch];
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, crcs);
+  if (!s.created) begin_replacement();
+  patchStream = run_state().streams[kPatch];
 
   if (mode == 0) std::puts("");
   const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
@@ -298,6 +350,7 @@ void run_maker(int argc, char** argv) {
   patchStream = reopen_for_update();
   write_fixed_fields(patchStream, fileCount, mode, result, crcs);
   final_check_and_listing(patchStream, s);
+  commit_replacement();
   fatal_exit("Finished.", 0, false);
 }
 

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "core/block_stream.h"
+#include "core/break_signal.h"
 #include "core/patch_format.h"
 #include "maker/block_writer.h"
 #include "maker/match_cost.h"
@@ -55,6 +56,7 @@ void Encoder::run() {
   result_.blocks = 0;
   if (mode_ == 1) result_.identical = true;
   while (current_ < session_.newSize) {
+    check_break();
     if (!session_.blockListing) show_progress(current_);
     if (const auto match = search(current_))
       write_match(*match);
@@ -118,6 +120,7 @@ void Encoder::write_data() {
   std::optional<MatchCandidate> found;
   while (start + count < session_.newSize && count < dataLimit_) {
     ++count;
+    check_break();
     if (!session_.blockListing) show_progress(start + count);
     found = search(start + count);
     if (found) break;

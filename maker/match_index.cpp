@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/break_signal.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
 #include "maker/byte_compare.h"
@@ -56,6 +57,7 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   bucketsFresh_ = false;
   const std::int64_t lastIndexed = size - keyLength_;
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
+    if ((i & 0xFFFFF) == 0) check_break();
     const auto link = static_cast<std::uint32_t>(i - firstIndexed + 1);
     nodes_[link - 1] = {0, static_cast<std::uint32_t>(i)};
     std::uint32_t* bucket = buckets_ + 2 * std::size_t{key_at(data + i, keyLength_)};

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <string>
 
 namespace vd {
 
@@ -30,6 +31,9 @@ struct MakerSession {
   const char* oldName = "";
   const char* newName = "";
   const char* patchName = "";
+  // The file the new record is written to: the patch file itself, or a file
+  // beside an existing one that replaces it when complete.
+  std::string patchPath;
 
   // Whole files in memory; each allocation is one byte longer than the file.
   HeapBytes oldBytes, newBytes, patchBytes;

@@ -1,0 +1,31 @@
+#include "core/break_signal.h"
+
+#include <csignal>
+
+#include "core/run_state.h"
+
+namespace vd {
+namespace {
+
+volatile std::sig_atomic_t breakSignal = 0;
+
+extern "C" void note_break(int signal) { breakSignal = signal; }
+
+}  // namespace
+
+void install_break_handlers() {
+  struct sigaction action = {};
+  action.sa_handler = note_break;
+  sigemptyset(&action.sa_mask);
+  // Interrupted reads and writes resume; the run stops at the next check.
+  action.sa_flags = SA_RESTART;
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+}
+
+void check_break() {
+  if (breakSignal == 0) return;
+  breakSignal = 0;
+  fatal_exit("\n***Break", 20, true);
+}
+
+}  // namespace vd

@@ -1,0 +1,17 @@
+// The break: SIGINT, SIGTERM and SIGHUP end either program the way a failure
+// does (temporary files removed, a partial output of this run removed, an
+// existing patch file left as it was), with exit code 20.
+//
+// The handler only notes the signal; the run ends at the next check, where
+// every structure is consistent and fatal_exit can do its ordinary work.
+// Checks stand in every loop whose length depends on the size of a file.
+#pragma once
+
+namespace vd {
+
+void install_break_handlers();
+
+// Ends the run through fatal_exit when a break signal has arrived.
+void check_break();
+
+}  // namespace vd
