@@ -1,8 +1,12 @@
 #include "applier/placement.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <string>
 
 #include "core/break_signal.h"
+#include "core/files.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
 
@@ -28,11 +32,24 @@ void report_copy_fault(CopyFault fault, const char* sourceName, const char* dest
   if (fault == CopyFault::Write) std::printf("\nError while writing %s\n", destinationName);
 }
 
-// Buffered data that cannot be written shows up only when the file is closed.
+// Buffered data that cannot be written shows up only when the file is
+// flushed; what was written must be on the disk before the next step relies
+// on it.
 CopyFault close_written(FILE* destination) {
-  const bool flushed = std::fflush(destination) == 0;
+  const bool synced = std::fflush(destination) == 0 && fsync(fileno(destination)) == 0;
   const bool closed = std::fclose(destination) == 0;
-  return flushed && closed ? CopyFault::None : CopyFault::Write;
+  return synced && closed ? CopyFault::None : CopyFault::Write;
+}
+
+// A write-protected oldfile is refused, as opening it for writing would be.
+void require_writable(const char* oldName, const Keeper& keeper) {
+  const int fd = open(oldName, O_WRONLY | O_CLOEXEC);
+  if (fd >= 0) {
+    close(fd);
+    return;
+  }
+  std::printf("Error while opening %s.\n", oldName);
+  fail_keeping(keeper);
 }
 
 // Copies all of `source` into the file `name`, created or truncated. Any
@@ -46,6 +63,7 @@ void copy_file_to(FILE* source, const char* sourceName, const char* name, const 
     if (keepOnOpenFailure) fail_keeping(keeper);
     fatal_exit(nullptr, 15, false);
   }
+  std::fseek(source, 0, SEEK_SET);
   CopyFault fault = copy_stream(source, destination, stream_size(source));
   if (fault == CopyFault::None) {
     fault = close_written(destination);
@@ -57,34 +75,86 @@ void copy_file_to(FILE* source, const char* sourceName, const char* name, const 
   fail_keeping(keeper);
 }
 
-// BACKUP: the new version moves from the backupfile name into a named
-// temporary file, then the unchanged oldfile is saved under the backupfile
-// name. Returns the temporary file, which now holds the new version.
-FILE* save_backup(ApplierSession& session, Keeper& keeper) {
-  const char* backupName = session.outputName.c_str();
+// The new version, copied into a file beside the oldfile, ready to be renamed
+// over it. None when no such file can be made (then the oldfile is rewritten
+// in place).
+struct Beside {
+  FILE* file = nullptr;
+  std::string name;
+  std::string target;
+};
+
+Beside copy_beside_oldfile(FILE* source, const char* sourceName, const char* oldName,
+                           const Keeper& keeper) {
+  Beside beside;
+  beside.target = replacement_target(oldName);
+  if (beside.target.empty()) return {};
+  beside.file = create_beside(beside.target, beside.name);
+  if (beside.file == nullptr) return {};
+  std::fseek(source, 0, SEEK_SET);
+  const CopyFault fault = copy_stream(source, beside.file, stream_size(source));
+  if (fault == CopyFault::None && std::fflush(beside.file) == 0) return beside;
+  std::fclose(beside.file);
+  unlink(beside.name.c_str());
+  report_copy_fault(fault == CopyFault::Read ? fault : CopyFault::Write, sourceName, beside.name.c_str());
+  fail_keeping(keeper);
+}
+
+// Without a file beside the oldfile, the new version moves out of the
+// backupfile into a named temporary file before the backupfile is rewritten.
+FILE* move_out_of_backupfile(const char* backupName, Keeper& keeper) {
   FILE* intermediate = open_temp(&keeper.name);
   if (intermediate == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
-  FILE*& output = output_stream();
+  FILE* output = output_stream();
+  std::fseek(output, 0, SEEK_SET);
   const CopyFault fault = copy_stream(output, intermediate, stream_size(output));
   if (fault != CopyFault::None || std::fflush(intermediate) != 0) {
-    report_copy_fault(fault == CopyFault::Read ? fault : CopyFault::Write, backupName,
-                      kTemporaryFileName);
-    fatal_exit(nullptr, 15, false);
-  }
-  close_file(output);
-  output = nullptr;
-
-  // Until the backupfile is rewritten it still holds the new version, and
-  // the temporary copy is removed on the way out.
-  FILE* oldFile = std::fopen(session.options.oldName, "rb");
-  if (oldFile == nullptr) {
-    std::printf("Error while opening %s.\n", session.options.oldName);
+    report_copy_fault(fault == CopyFault::Read ? fault : CopyFault::Write, backupName, kTemporaryFileName);
     fatal_exit(nullptr, 15, false);
   }
   keeper.registered = intermediate;
-  copy_file_to(oldFile, session.options.oldName, backupName, keeper, false);
-  std::fclose(oldFile);
   return intermediate;
+}
+
+// BACKUP: the unchanged oldfile is saved under the backupfile name, which
+// held the new version until then; the keeper holds it from here on.
+void save_backup(ApplierSession& session, const Keeper& keeper) {
+  const char* backupName = session.outputName.c_str();
+  close_file(output_stream());
+  output_stream() = nullptr;
+  FILE* oldFile = std::fopen(session.options.oldName, "rb");
+  if (oldFile == nullptr) {
+    std::printf("Error while opening %s.\n", session.options.oldName);
+    fail_keeping(keeper);
+  }
+  copy_file_to(oldFile, session.options.oldName, backupName, keeper, true);
+  std::fclose(oldFile);
+}
+
+void replace_oldfile(Beside& beside, FILE* source, const char* oldName, const Keeper& keeper) {
+  if (beside.file != nullptr) {
+    FILE* finished = beside.file;
+    beside.file = nullptr;
+    if (commit_beside(finished, beside.name, beside.target)) return;
+    std::printf("Error while writing %s.\n", oldName);
+    fail_keeping(Keeper{beside.name, nullptr});
+  }
+  // Rewriting in place: once the oldfile is truncated, only the keeper holds
+  // a complete version, so a break must wait until the copy is done.
+  BreakHold hold;
+  copy_file_to(source, keeper.name.c_str(), oldName, keeper, true);
+}
+
+void remove_intermediate(ApplierSession& session) {
+  close_file(output_stream());
+  output_stream() = nullptr;
+  if (session.outputReservation != nullptr) {
+    close_file(session.outputReservation);
+    session.outputReservation = nullptr;
+    return;
+  }
+  if (std::remove(session.outputName.c_str()) == 0 && !session.options.quiet)
+    std::printf(" %s removed.\n", session.outputName.c_str());
 }
 
 }  // namespace
@@ -111,24 +181,23 @@ void place_result(ApplierSession& session) {
 
   const char* oldName = session.options.oldName;
   Keeper keeper{session.outputName, session.outputReservation};
+  require_writable(oldName, keeper);
   FILE* source = output_stream();
-  if (session.options.backup) source = save_backup(session, keeper);
-  copy_file_to(source, keeper.name.c_str(), oldName, keeper, true);
-  if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);
-
+  Beside beside = copy_beside_oldfile(source, keeper.name.c_str(), oldName, keeper);
   if (session.options.backup) {
-    close_file(source);
+    if (beside.file != nullptr)
+      keeper = Keeper{beside.name, nullptr};
+    else
+      source = move_out_of_backupfile(session.outputName.c_str(), keeper);
+    save_backup(session, keeper);
+  }
+  replace_oldfile(beside, source, oldName, keeper);
+  if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);
+  if (session.options.backup) {
+    if (keeper.registered != nullptr) close_file(keeper.registered);
     return;
   }
-  close_file(output_stream());
-  output_stream() = nullptr;
-  if (session.outputReservation != nullptr) {
-    close_file(session.outputReservation);
-    session.outputReservation = nullptr;
-    return;
-  }
-  if (std::remove(session.outputName.c_str()) == 0 && !session.options.quiet)
-    std::printf(" %s removed.\n", session.outputName.c_str());
+  remove_intermediate(session);
 }
 
 }  // namespace vd

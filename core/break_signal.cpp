@@ -8,6 +8,7 @@ namespace vd {
 namespace {
 
 volatile std::sig_atomic_t breakSignal = 0;
+int holds = 0;
 
 extern "C" void note_break(int signal) { breakSignal = signal; }
 
@@ -22,8 +23,15 @@ void install_break_handlers() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+BreakHold::BreakHold() { ++holds; }
+
+BreakHold::~BreakHold() {
+  --holds;
+  check_break();
+}
+
 void check_break() {
-  if (breakSignal == 0) return;
+  if (breakSignal == 0 || holds > 0) return;
   breakSignal = 0;
   fatal_exit("\n***Break", 20, true);
 }

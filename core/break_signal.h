@@ -14,4 +14,14 @@ void install_break_handlers();
 // Ends the run through fatal_exit when a break signal has arrived.
 void check_break();
 
+// While one exists, a break waits: for steps that must not stop half-way,
+// such as rewriting a file in place. The destructor honours a waiting break.
+class BreakHold {
+ public:
+  BreakHold();
+  ~BreakHold();
+  BreakHold(const BreakHold&) = delete;
+  BreakHold& operator=(const BreakHold&) = delete;
+};
+
 }  // namespace vd
