@@ -137,11 +137,27 @@ void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, st
   const CostContext context{state.running, state.replacePosition,
                             std::int64_t{session_.oldSize} + session_.patchDataSize};
   const bool inOldfile = base == 0;
+  auto cost_of = [&](std::int64_t length, std::int64_t position) {
+    return inOldfile ? oldfile_match_cost(mode, length, position, context)
+                     : patchfile_match_cost(mode, length, position, context);
+  };
+  // With a best candidate of full length already, the walk ends after the
+  // next candidate that counts, whatever it is: measure that one in full.
+  const bool endsAfterOne = best && best->length == limit;
   for (std::uint32_t link = lists.head(key_at(target, keyLength)); link != 0; link = lists.next(link)) {
     const std::int64_t q = lists.position(link);
     std::int64_t maxLength = limit;
     if (size - q < maxLength) maxLength = size - q;
     if (newLeft < maxLength) maxLength = newLeft;
+    if (best && !endsAfterOne) {
+      // Costs never fall as a match grows, so a candidate can beat the best
+      // gain only with at least `needed` bytes; one byte tells whether it
+      // can have them. Skipping it changes nothing: it would not have become
+      // the best, and the walk would not have ended at it.
+      const std::int64_t needed = best->gain() + cost_of(3, base + q) + 1;
+      if (needed > maxLength) continue;
+      if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) continue;
+    }
     // The key bytes are known to agree.
     const std::int64_t length =
         keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength);
@@ -149,8 +165,7 @@ void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, st
     MatchCandidate candidate;
     candidate.length = length;
     candidate.position = base + q;
-    candidate.cost = inOldfile ? oldfile_match_cost(mode, length, candidate.position, context)
-                               : patchfile_match_cost(mode, length, candidate.position, context);
+    candidate.cost = cost_of(length, candidate.position);
     if (!best || candidate.gain() > best->gain()) best = candidate;
     if (best->length == limit) break;
   }

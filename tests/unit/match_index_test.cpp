@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <algorithm>
 #include <optional>
 #include <string>
@@ -419,6 +421,69 @@ TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
       }
     }
   }
+}
+
+// Inputs where the search's shortcuts matter: long runs of one byte (chains
+// of thousands of equal keys, matches up to the length limit in the oldfile
+// and in the patch file), a short period, and text; several minimal block
+// sizes, so that best candidates of low and negative gain occur.
+TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
+  test::Rng rng(29);
+  const auto with_runs = [&](std::size_t size) {
+    Bytes data(size, 0);
+    for (std::size_t i = 0; i < size / 500; ++i) data[rng.below(size)] = static_cast<std::uint8_t>(rng.next());
+    return data;
+  };
+  const auto periodic = [&](std::size_t size) {
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = static_cast<std::uint8_t>("\x12\x34\x56\x78"[i % 4]);
+    for (int i = 0; i < 20; ++i) data[rng.below(size)] = static_cast<std::uint8_t>(rng.next());
+    return data;
+  };
+  const auto text = [&](std::size_t size) { return rng.bytes(size, 'a', 'e'); };
+  for (const auto& make : {std::function<Bytes(std::size_t)>(with_runs), std::function<Bytes(std::size_t)>(periodic),
+                           std::function<Bytes(std::size_t)>(text)}) {
+    const Bytes old = make(20000);
+    const Bytes neu = make(18000);
+    const Bytes patch = concat({header(), make(17000)});
+    for (int minBlock : {0, 3, 5}) {
+      for (int mode = 1; mode <= 4; ++mode) {
+        Indexed indexed(old, neu, patch, minBlock, test::refuse_nothing());
+        for (int sample = 0; sample < 40; ++sample) {
+          const auto p = static_cast<std::int64_t>(rng.below(neu.size() + 1));
+          indexed.index.state.running = static_cast<std::int64_t>(rng.below(40000));
+          indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(40000));
+          indexed.index.reset_match_memo();
+          const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+          const auto actual = indexed.index.find_match(mode, p);
+          ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
+          if (!expected) continue;
+          ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
+          ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+        }
+      }
+    }
+  }
+}
+
+// The oldfile gives a match of the full MODE 3 length far away; the patch
+// file's walk then ends after its first candidate (5 bytes), even though a
+// later one of full length lies right at the running position and would
+// code cheaper.
+TEST(FindMatch, AFullLengthBestEndsThePatchWalkAfterItsFirstCandidate) {
+  test::Rng rng(31);
+  const Bytes wanted = rng.bytes(9000);
+  const Bytes old = concat({rng.bytes(40000, 'a', 'z'), wanted});
+  const Bytes patch = concat({header(), Bytes(wanted.begin(), wanted.begin() + 5), bytes_of("zzz"), wanted});
+  Indexed indexed(old, wanted, patch, 3, test::refuse_nothing());
+  indexed.index.state.running = static_cast<std::int64_t>(old.size()) + 12 + 8;
+  const auto expected = reference_find_match(indexed.files, indexed.index.state, 3, 0);
+  const auto actual = indexed.index.find_match(3, 0);
+  ASSERT_TRUE(expected.has_value());
+  ASSERT_TRUE(actual.has_value());
+  EXPECT_EQ(expected->position, 40000);
+  EXPECT_EQ(actual->position, 40000);
+  EXPECT_EQ(actual->length, 8224);
 }
 
 TEST(FindMatch, RebuildingTheOldIndexFollowsChangedBytes) {
