@@ -1,0 +1,132 @@
+# kill -9 at random moments of DIRECT runs of the applier. After every kill:
+# - DIRECT: the oldfile holds exactly the old or exactly the new version, and
+#   when new, it kept its permission bits (0640) and owner;
+# - DIRECT BACKUP: the same, and whenever the oldfile holds the new version
+#   the backupfile holds exactly the old one;
+# - DIRECT through a named intermediate file, with a hard-linked oldfile,
+#   which is rewritten in place: the oldfile may be caught half written, but
+#   then the intermediate file holds the whole new version; the link stays.
+# A file left beside the oldfile by a kill is an unfinished copy of the new
+# version (a prefix of it); the kill leaves it to be removed.
+python3 - <<'PY'
+import os, random, sys
+sys.dont_write_bytecode = True  # nothing written into the source tree
+sys.path.insert(0, os.path.join(os.environ["CASES"], "hardening"))
+from hardkit import *
+
+KILLS = 30
+OLD = random_bytes(21, 4 << 20)
+NEW = edited(OLD, 22, 10000)
+write("A", OLD)
+write("B", NEW)
+expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
+root = os.geteuid() == 0
+owner = 65534 if root else os.geteuid()
+target = os.path.abspath("old")
+
+def reset(linked=False):
+    for n in ("old", "bak", "inter", "link"):
+        if os.path.lexists(n):
+            os.remove(n)
+    write("old", OLD)
+    os.chmod("old", 0o640)
+    if root:
+        os.chown("old", owner, owner)
+    if linked:
+        os.link("old", "link")
+
+def version(name):
+    if not os.path.exists(name):
+        return "absent"
+    data = read(name)
+    return "old" if data == OLD else "new" if data == NEW else "partial"
+
+def tidy(label):
+    for s in strays(target):
+        expect(NEW.startswith(read(s)), label + ": a file beside the oldfile is no copy of the new version")
+        os.remove(s)
+    for t in temp_files():
+        os.remove(t)
+
+def check_direct(label):
+    state = version("old")
+    expect(state in ("old", "new"), label + ": oldfile is " + state)
+    if state == "new":
+        info = os.stat("old")
+        expect(info.st_mode & 0o7777 == 0o640, label + ": permission bits %o" % (info.st_mode & 0o7777))
+        expect(info.st_uid == owner, label + ": owner changed")
+    tidy(label)
+    return state
+
+def check_backup(label):
+    state = check_direct(label)
+    if state == "new":
+        expect(version("bak") == "old", label + ": oldfile new but backupfile " + version("bak"))
+    return state
+
+def check_in_place(label):
+    state = version("old")
+    expect(os.stat("old").st_nlink == 2, label + ": the hard link was split")
+    if state == "partial":
+        expect(version("inter") == "new", label + ": oldfile partial and inter " + version("inter"))
+    tidy(label)
+    return state
+
+scenarios = [
+    ("DIRECT", ["Varmend", "old", "patch", "DIRECT", "QUIET"], False, check_direct),
+    ("DIRECT BACKUP", ["Varmend", "old", "patch", "DIRECT", "BACKUP", "bak", "QUIET"], False, check_backup),
+    ("DIRECT in place", ["Varmend", "old", "patch", "inter", "DIRECT", "QUIET"], True, check_in_place),
+]
+def copying_beside(pid):
+    s = strays(target)
+    return len(s) == 1 and 0 < size_of(s[0]) < len(NEW)
+
+def saving_backup(pid):
+    s = strays(target)
+    return len(s) == 1 and size_of(s[0]) == len(NEW) and 0 < size_of("bak") < len(OLD)
+
+def replaced(pid):
+    return os.stat("old").st_ino != original_inode[0]
+
+def rewriting(pid):
+    f = open_files(pid).get(target)
+    return f is not None and f[1] and 0 < size_of("old") < len(NEW)
+
+original_inode = [0]
+_reset = reset
+def reset(linked=False):
+    _reset(linked)
+    original_inode[0] = os.stat("old").st_ino
+
+points = {
+    "DIRECT": [("copying beside", copying_beside), ("replaced", replaced)],
+    "DIRECT BACKUP": [("copying beside", copying_beside), ("saving the backup", saving_backup),
+                      ("replaced", replaced)],
+    "DIRECT in place": [("rewriting", rewriting)],
+}
+rng = random.Random(7)
+for label, args, linked, check in scenarios:
+    reset(linked)
+    code, duration = timed(args)
+    expect(code == 0 and check(label + ", whole run") == "new", label + ": a whole run")
+    outcomes = []
+    for i in range(KILLS):
+        reset(linked)
+        kill_after(args, rng.uniform(0, duration * 1.1))
+        outcomes.append(check("%s, kill %d" % (label, i)))
+    # Chosen moments, each tried until it was seen: the copy beside the
+    # oldfile (or, in place, the oldfile) being written, and the oldfile
+    # just replaced while the run goes on.
+    for point, reached in points[label]:
+        seen = False
+        for _ in range(6):
+            reset(linked)
+            seen = stop_at(args, reached, lambda p: p.kill(), poll=0.0005)[1]
+            outcomes.append(check("%s, %s" % (label, point)))
+            if seen:
+                break
+        expect(seen, "%s: never saw the moment %s" % (label, point))
+    note("%s: %s" % (label, outcomes))
+    print("%s: %d kills at random moments and %d at chosen ones, invariants held"
+          % (label, KILLS, len(points[label])))
+PY
