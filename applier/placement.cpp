@@ -91,11 +91,12 @@ Beside copy_beside_oldfile(FILE* source, const char* sourceName, const char* old
   if (beside.target.empty()) return {};
   beside.file = create_beside(beside.target, beside.name);
   if (beside.file == nullptr) return {};
+  // Until it replaces the oldfile, the copy is ours to remove on any way out.
+  register_temp_file(beside.file, beside.name);
   std::fseek(source, 0, SEEK_SET);
   const CopyFault fault = copy_stream(source, beside.file, stream_size(source));
   if (fault == CopyFault::None && std::fflush(beside.file) == 0) return beside;
-  std::fclose(beside.file);
-  unlink(beside.name.c_str());
+  close_file(beside.file);
   report_copy_fault(fault == CopyFault::Read ? fault : CopyFault::Write, sourceName, beside.name.c_str());
   fail_keeping(keeper);
 }
@@ -119,6 +120,8 @@ FILE* move_out_of_backupfile(const char* backupName, Keeper& keeper) {
 // BACKUP: the unchanged oldfile is saved under the backupfile name, which
 // held the new version until then; the keeper holds it from here on.
 void save_backup(ApplierSession& session, const Keeper& keeper) {
+  // A backupfile half old and half new would hold neither version.
+  BreakHold hold;
   const char* backupName = session.outputName.c_str();
   close_file(output_stream());
   output_stream() = nullptr;
@@ -184,20 +187,21 @@ void place_result(ApplierSession& session) {
   require_writable(oldName, keeper);
   FILE* source = output_stream();
   Beside beside = copy_beside_oldfile(source, keeper.name.c_str(), oldName, keeper);
-  if (session.options.backup) {
-    if (beside.file != nullptr)
-      keeper = Keeper{beside.name, nullptr};
-    else
-      source = move_out_of_backupfile(session.outputName.c_str(), keeper);
-    save_backup(session, keeper);
-  }
-  replace_oldfile(beside, source, oldName, keeper);
-  if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);
-  if (session.options.backup) {
-    if (keeper.registered != nullptr) close_file(keeper.registered);
+  if (!session.options.backup) {
+    replace_oldfile(beside, source, oldName, keeper);
+    if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);
+    remove_intermediate(session);
     return;
   }
-  remove_intermediate(session);
+  FILE* movedOut = nullptr;
+  if (beside.file != nullptr)
+    keeper = Keeper{beside.name, beside.file};
+  else
+    source = movedOut = move_out_of_backupfile(session.outputName.c_str(), keeper);
+  save_backup(session, keeper);
+  replace_oldfile(beside, source, oldName, keeper);
+  if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);
+  if (movedOut != nullptr) close_file(movedOut);
 }
 
 }  // namespace vd

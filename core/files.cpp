@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "core/temp_files.h"
+
 namespace vd {
 
 FILE* open_input_file(const char* name) {
@@ -31,8 +33,8 @@ FILE* create_beside(const std::string& target, std::string& name) {
   for (int attempt = 0; attempt < 1000; ++attempt) {
     char suffix[40];
     std::snprintf(suffix, sizeof suffix, ".t%08lx_%d", static_cast<unsigned long>(getpid()), counter++);
-    name = target + suffix;
-    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    const std::string candidate = target + suffix;
+    const int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
@@ -40,8 +42,10 @@ FILE* create_beside(const std::string& target, std::string& name) {
     FILE* file = fdopen(fd, "w+b");
     if (file == nullptr) {
       close(fd);
-      unlink(name.c_str());
+      unlink(candidate.c_str());
+      return nullptr;
     }
+    name = candidate;
     return file;
   }
   return nullptr;
@@ -75,7 +79,7 @@ bool commit_beside(FILE* file, const std::string& name, const std::string& targe
     [[maybe_unused]] const int owned = fchown(fileno(file), info.st_uid, info.st_gid);
     ready = fchmod(fileno(file), info.st_mode & 07777) == 0 && fsync(fileno(file)) == 0;
   }
-  ready = std::fclose(file) == 0 && ready;
+  ready = close_keeping_file(file) == 0 && ready;
   if (!ready || rename(name.c_str(), target.c_str()) != 0) return false;
   // The rename itself must reach the disk before anything is said to be done.
   sync_directory_of(target);

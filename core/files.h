@@ -29,8 +29,9 @@ FILE* create_beside(const std::string& target, std::string& name);
 std::string replacement_target(const char* name);
 
 // Gives the finished file beside the target the target's permission bits
-// and owner, syncs and closes it, renames it over the target and syncs the
-// directory. On failure the file beside stays (closed) and false is returned.
+// and owner, syncs and closes it (taking it off the temporary files if it was
+// registered), renames it over the target and syncs the directory. On
+// failure the file beside stays (closed) and false is returned.
 bool commit_beside(FILE* file, const std::string& name, const std::string& target);
 
 }  // namespace vd

@@ -57,6 +57,10 @@ FILE* open_temp(std::string* nameOut) {
   return nullptr;
 }
 
+void register_temp_file(FILE* stream, const std::string& name) {
+  registry().push_front({stream, name});
+}
+
 FILE* open_scratch() {
   const std::string dir = temp_directory();
   int fd = open(dir.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);

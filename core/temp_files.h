@@ -16,6 +16,10 @@ std::string temp_directory();
 // it receives the file's path.
 FILE* open_temp(std::string* nameOut = nullptr);
 
+// Registers a file this run created elsewhere, so that it is removed like a
+// temporary file unless it is closed with close_keeping_file first.
+void register_temp_file(FILE* stream, const std::string& name);
+
 // An anonymous scratch file in the temporary directory, open for reading and
 // writing anywhere in it; it has no name and vanishes when it is closed.
 FILE* open_scratch();

@@ -43,7 +43,12 @@ const char* find_version_in_file(FILE* stream, bool noVersion) {
   std::int64_t remaining = std::ftell(stream);
   std::fseek(stream, 0, SEEK_SET);
   if (remaining < 8) return nullptr;
-  while (remaining > 8) {
+  // Go on while a start with at least one byte after the pattern is left
+  // unexamined: the next chunk begins six bytes before the end of this one,
+  // so that is the case while more than six bytes remain from there. Stopping
+  // earlier would miss a version string near the end of the file, depending
+  // on where the chunks happen to end.
+  while (remaining > kPatternLength) {
     check_break();
     const std::size_t n =
         remaining < buffer.size ? static_cast<std::size_t>(remaining) : buffer.size;

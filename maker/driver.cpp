@@ -3,7 +3,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 #include "core/break_signal.h"
@@ -131,21 +134,31 @@ void commit_replacement() {
   r.name.clear();
 }
 
+// Puts back the bytes a file had, writing only the stretches that differ:
+// appending adds bytes at the end and changes only the header, so restoring
+// needs no more room than the file had (a full disk may be why it failed).
+bool rewrite_differences(const char* path, const std::uint8_t* original, std::int64_t size) {
+  const int fd = open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool restored = ftruncate(fd, size) == 0;
+  std::uint8_t chunk[1 << 16];
+  for (std::int64_t offset = 0; restored && offset < size; offset += sizeof chunk) {
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizeof chunk, size - offset));
+    if (pread(fd, chunk, n, offset) == static_cast<ssize_t>(n) && std::memcmp(chunk, original + offset, n) == 0)
+      continue;
+    restored = pwrite(fd, original + offset, n, offset) == static_cast<ssize_t>(n);
+  }
+  restored = restored && fsync(fd) == 0;
+  return close(fd) == 0 && restored;
+}
+
 // The patch file existed before the run: a failure leaves it with exactly
 // the bytes it had, instead of deleting it with the records it held.
 bool restore_patch_file() {
   const MakerSession& s = session();
-  if (const Replacement& r = replacement(); !r.name.empty()) return unlink(r.name.c_str()) == 0;
-  const int fd = open(s.patchName, O_WRONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  std::int64_t done = 0;
-  while (done < s.patchDataSize) {
-    const ssize_t n = pwrite(fd, s.patchData + done, static_cast<std::size_t>(s.patchDataSize - done), done);
-    if (n <= 0) break;
-    done += n;
-  }
-  const bool restored = done == s.patchDataSize && ftruncate(fd, s.patchDataSize) == 0 && fsync(fd) == 0;
-  return close(fd) == 0 && restored;
+  if (const Replacement& r = replacement(); !r.name.empty())
+    return unlink(r.name.c_str()) == 0 || errno == ENOENT;
+  return rewrite_differences(s.patchName, s.patchData, s.patchDataSize);
 }
 
 void load_files(const MakerOptions& options) {
