@@ -62,22 +62,6 @@ Input split(const std::uint8_t* data, std::size_t size) {
   return input;
 }
 
-// Offsets of the records that select_record would read, as far as their
-// fixed fields lie inside the file.
-std::vector<std::size_t> record_offsets(const Bytes& patch) {
-  std::vector<std::size_t> offsets;
-  if (patch.size() < kHeaderSize) return offsets;
-  const std::uint32_t count = get_be(patch.data() + 8, 4);
-  std::size_t offset = kHeaderSize;
-  for (std::uint32_t i = 0; i < count && offset + kRecordFieldsSize <= patch.size(); ++i) {
-    offsets.push_back(offset);
-    const std::uint32_t patchsize = get_be(patch.data() + offset, 4);
-    if (patchsize < kFixedFieldsAfterPatchsize) break;
-    offset += 4 + std::size_t{patchsize};
-  }
-  return offsets;
-}
-
 std::uint32_t crc_of(const Bytes& bytes) {
   return crc32_of(bytes.data(), static_cast<std::int64_t>(bytes.size()));
 }

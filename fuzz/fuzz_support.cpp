@@ -123,4 +123,18 @@ void fix_crc_total(Bytes& patch) {
   put_be(patch.data() + 4, crc32_of(patch.data() + 8, static_cast<std::int64_t>(patch.size() - 8)), 4);
 }
 
+std::vector<std::size_t> record_offsets(const Bytes& patch) {
+  std::vector<std::size_t> offsets;
+  if (patch.size() < kHeaderSize) return offsets;
+  const std::uint32_t count = get_be(patch.data() + 8, 4);
+  std::size_t offset = kHeaderSize;
+  for (std::uint32_t i = 0; i < count && offset + kRecordFieldsSize <= patch.size(); ++i) {
+    offsets.push_back(offset);
+    const std::uint32_t patchsize = get_be(patch.data() + offset, 4);
+    if (patchsize < kFixedFieldsAfterPatchsize) break;
+    offset += 4 + std::size_t{patchsize};
+  }
+  return offsets;
+}
+
 }  // namespace vd::fuzz

@@ -48,6 +48,10 @@ FILE* memory_stream(const Bytes& content);
 // crash with the input that caused it.
 [[noreturn]] void violated(const char* what);
 
+// Offsets of the records a reader would visit, as far as their fixed fields
+// lie inside the file.
+std::vector<std::size_t> record_offsets(const Bytes& patch);
+
 // The CRC total over bytes 8 to the end, written at offset 4, for files of at
 // least 8 bytes: lets mutated patch files get past the header check.
 void fix_crc_total(Bytes& patch);

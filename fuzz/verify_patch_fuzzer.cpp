@@ -50,17 +50,9 @@ struct RunFiles {
 
 // The last record's offset, following the chain as far as it stays inside.
 std::optional<std::size_t> last_record(const Bytes& patch) {
-  std::optional<std::size_t> last;
-  if (patch.size() < kHeaderSize) return last;
-  const std::uint32_t count = get_be(patch.data() + 8, 4);
-  std::size_t offset = kHeaderSize;
-  for (std::uint32_t i = 0; i < count && offset + kRecordFieldsSize <= patch.size(); ++i) {
-    last = offset;
-    const std::uint32_t patchsize = get_be(patch.data() + offset, 4);
-    if (patchsize < kFixedFieldsAfterPatchsize) break;
-    offset += 4 + std::size_t{patchsize};
-  }
-  return last;
+  const std::vector<std::size_t> offsets = record_offsets(patch);
+  if (offsets.empty()) return std::nullopt;
+  return offsets.back();
 }
 
 RunFiles prepare(Input& input) {
