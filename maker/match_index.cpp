@@ -6,7 +6,7 @@
 #include "core/break_signal.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
-#include "maker/byte_compare.h"
+#include "maker/chain_walk.h"
 #include "maker/match_cost.h"
 
 namespace vd {
@@ -15,12 +15,6 @@ namespace {
 // The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
 // have 2^24, 2^16 and 2^8 buckets.
 std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
-
-std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
-  std::uint32_t key = 0;
-  for (int i = 0; i < keyLength; ++i) key = key << 8 | p[i];
-  return key;
-}
 
 }  // namespace
 
@@ -55,6 +49,7 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   // its pages for nothing.
   if (!bucketsFresh_) std::memset(buckets_, 0, bucket_count(keyLength_) * 2 * sizeof(std::uint32_t));
   bucketsFresh_ = false;
+  firstIndexed_ = firstIndexed;
   const std::int64_t lastIndexed = size - keyLength_;
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
     if ((i & 0xFFFFF) == 0) check_break();
@@ -129,46 +124,17 @@ void MatchIndex::build_patch_index(const char* name) {
 void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
                             std::int64_t base, int mode, std::int64_t p,
                             std::optional<MatchCandidate>& best) const {
-  const int keyLength = lists.key_length();
-  if (keyLength == 0) return;
-  const std::uint8_t* target = session_.newData + p;
-  const std::int64_t limit = block_length_limit(mode);
-  const std::int64_t newLeft = session_.newSize - p;
-  const CostContext context{state.running, state.replacePosition,
-                            std::int64_t{session_.oldSize} + session_.patchDataSize};
-  const bool inOldfile = base == 0;
-  auto cost_of = [&](std::int64_t length, std::int64_t position) {
-    return inOldfile ? oldfile_match_cost(mode, length, position, context)
-                     : patchfile_match_cost(mode, length, position, context);
-  };
-  // With a best candidate of full length already, the walk ends after the
-  // next candidate that counts, whatever it is: measure that one in full.
-  const bool endsAfterOne = best && best->length == limit;
-  for (std::uint32_t link = lists.head(key_at(target, keyLength)); link != 0; link = lists.next(link)) {
-    const std::int64_t q = lists.position(link);
-    std::int64_t maxLength = limit;
-    if (size - q < maxLength) maxLength = size - q;
-    if (newLeft < maxLength) maxLength = newLeft;
-    if (best && !endsAfterOne) {
-      // Costs never fall as a match grows, so a candidate can beat the best
-      // gain only with at least `needed` bytes; one byte tells whether it
-      // can have them. Skipping it changes nothing: it would not have become
-      // the best, and the walk would not have ended at it.
-      const std::int64_t needed = best->gain() + cost_of(3, base + q) + 1;
-      if (needed > maxLength) continue;
-      if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) continue;
-    }
-    // The key bytes are known to agree.
-    const std::int64_t length =
-        keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength);
-    if (length < 3) continue;
-    MatchCandidate candidate;
-    candidate.length = length;
-    candidate.position = base + q;
-    candidate.cost = cost_of(length, candidate.position);
-    if (!best || candidate.gain() > best->gain()) best = candidate;
-    if (best->length == limit) break;
-  }
+  if (lists.key_length() == 0) return;
+  ChainWalk walk{lists,
+                 data,
+                 size,
+                 base,
+                 mode,
+                 session_.newData + p,
+                 session_.newSize - p,
+                 {state.running, state.replacePosition, std::int64_t{session_.oldSize} + session_.patchDataSize},
+                 best};
+  walk.run();
 }
 
 std::optional<MatchCandidate> MatchIndex::remember(std::int64_t p, const MatchCandidate& candidate) {

@@ -38,6 +38,13 @@ struct SearchState {
 // Allocates zero-filled memory (count elements of size bytes), null on failure.
 using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
 
+// The list key at p: the key bytes themselves, not a hash.
+inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
+  std::uint32_t key = 0;
+  for (int i = 0; i < keyLength; ++i) key = key << 8 | p[i];
+  return key;
+}
+
 // One file's lists: a bucket table of (head, tail) node links and one node
 // per indexed position. Links are node index + 1, so that 0 means none.
 class FileLists {
@@ -58,6 +65,10 @@ class FileLists {
   std::uint32_t head(std::uint32_t key) const { return buckets_[2 * std::size_t{key}]; }
   std::uint32_t next(std::uint32_t link) const { return nodes_[link - 1].next; }
   std::uint32_t position(std::uint32_t link) const { return nodes_[link - 1].position; }
+  // The link of an indexed position (nodes are stored in position order).
+  std::uint32_t link_of(std::int64_t position) const {
+    return static_cast<std::uint32_t>(position - firstIndexed_ + 1);
+  }
 
  private:
   struct Node {
@@ -68,6 +79,7 @@ class FileLists {
   std::uint32_t* buckets_ = nullptr;
   Node* nodes_ = nullptr;
   std::int64_t nodeCount_ = 0;
+  std::int64_t firstIndexed_ = 0;
   bool bucketsFresh_ = false;
 };
 

@@ -426,7 +426,9 @@ TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
 // Inputs where the search's shortcuts matter: long runs of one byte (chains
 // of thousands of equal keys, matches up to the length limit in the oldfile
 // and in the patch file), a short period, and text; several minimal block
-// sizes, so that best candidates of low and negative gain occur.
+// sizes, so that best candidates of low and negative gain occur; all three
+// list levels; running and replace positions anywhere, so that candidates
+// fall in every price tier.
 TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
   test::Rng rng(29);
   const auto with_runs = [&](std::size_t size) {
@@ -448,7 +450,7 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
     const Bytes patch = concat({header(), make(17000)});
     for (int minBlock : {0, 3, 5}) {
       for (int mode = 1; mode <= 4; ++mode) {
-        Indexed indexed(old, neu, patch, minBlock, test::refuse_nothing());
+        Indexed indexed(old, neu, patch, minBlock, kLevels[(minBlock + mode) % 3]);
         for (int sample = 0; sample < 40; ++sample) {
           const auto p = static_cast<std::int64_t>(rng.below(neu.size() + 1));
           indexed.index.state.running = static_cast<std::int64_t>(rng.below(40000));
