@@ -4,7 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdlib>
 
 #include "core/temp_files.h"
@@ -29,26 +28,7 @@ bool names_same_file(const char* name, FILE* stream) {
 }
 
 FILE* create_beside(const std::string& target, std::string& name) {
-  static int counter = 0;
-  for (int attempt = 0; attempt < 1000; ++attempt) {
-    char suffix[40];
-    std::snprintf(suffix, sizeof suffix, ".t%08lx_%d", static_cast<unsigned long>(getpid()), counter++);
-    const std::string candidate = target + suffix;
-    const int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return nullptr;
-    }
-    FILE* file = fdopen(fd, "w+b");
-    if (file == nullptr) {
-      close(fd);
-      unlink(candidate.c_str());
-      return nullptr;
-    }
-    name = candidate;
-    return file;
-  }
-  return nullptr;
+  return create_numbered_file(target + ".", false, name);
 }
 
 std::string replacement_target(const char* name) {

@@ -31,30 +31,36 @@ std::string temp_directory() {
   return dir != nullptr && *dir != '\0' ? dir : "/tmp";
 }
 
-FILE* open_temp(std::string* nameOut) {
+FILE* create_numbered_file(const std::string& prefix, bool append, std::string& name) {
   static int counter = 0;
-  const std::string dir = temp_directory();
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-    char leaf[40];
-    std::snprintf(leaf, sizeof leaf, "t%08lx_%d",
-                  static_cast<unsigned long>(getpid()), counter++);
-    std::string name = dir + "/" + leaf;
-    const int fd = open(name.c_str(), O_RDWR | O_CREAT | O_EXCL | O_APPEND | O_CLOEXEC, 0600);
+    char suffix[40];
+    std::snprintf(suffix, sizeof suffix, "t%08lx_%d", static_cast<unsigned long>(getpid()), counter++);
+    const std::string candidate = prefix + suffix;
+    const int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | (append ? O_APPEND : 0), 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       return nullptr;
     }
-    FILE* stream = fdopen(fd, "a+b");
+    FILE* stream = fdopen(fd, append ? "a+b" : "w+b");
     if (stream == nullptr) {
       close(fd);
-      std::remove(name.c_str());
+      std::remove(candidate.c_str());
       return nullptr;
     }
-    if (nameOut != nullptr) *nameOut = name;
-    registry().push_front({stream, std::move(name)});
+    name = candidate;
     return stream;
   }
   return nullptr;
+}
+
+FILE* open_temp(std::string* nameOut) {
+  std::string name;
+  FILE* stream = create_numbered_file(temp_directory() + "/", true, name);
+  if (stream == nullptr) return nullptr;
+  if (nameOut != nullptr) *nameOut = name;
+  registry().push_front({stream, std::move(name)});
+  return stream;
 }
 
 void register_temp_file(FILE* stream, const std::string& name) {

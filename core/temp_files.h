@@ -10,6 +10,12 @@ namespace vd {
 // The directory for temporary files: $TMPDIR when set and not empty, else /tmp.
 std::string temp_directory();
 
+// Creates prefix + "t%08lx_%d" (process id, a counter of this process)
+// exclusively with mode 0600, moving on to the next counter value while a
+// name is taken, so that no existing file is ever opened through it. Opened
+// "a+b" when `append`, else "w+b"; null on failure. Not registered.
+FILE* create_numbered_file(const std::string& prefix, bool append, std::string& name);
+
 // Creates a fresh temporary file exclusively (mode 0600) named t%08lx_%d after
 // the process id and a per-process counter, skipping names that are taken.
 // Returns the open stream ("a+b"), or null on failure. When `nameOut` is given

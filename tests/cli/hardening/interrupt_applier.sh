@@ -1,6 +1,6 @@
-# Breaks (SIGINT, SIGTERM, SIGHUP) that reach the applier while it checksums
-# the oldfile, while it decodes (into a newfile, into the fresh temporary file
-# of DIRECT, into a named intermediate file) and while DIRECT rewrites a
+# Breaks (SIGINT, SIGTERM, SIGHUP) that reach the applier while it decodes
+# (into a newfile, into the fresh temporary file of DIRECT, into a named
+# intermediate file) and while DIRECT rewrites a
 # hard-linked oldfile in place, where the break waits until the oldfile is
 # complete again.
 python3 - <<'PY'
@@ -57,15 +57,6 @@ for name, sig in SIGNALS:
                         prepare=fresh("inter"))
     report("decoding, DIRECT through inter, " + name, code)
 
-def checksumming(pid):
-    f = open_files(pid)
-    at = f.get(os.path.abspath("old"))
-    return (at is not None and 0 < at[0] < len(OLD) - (1 << 20)
-            and os.path.abspath("new") not in f)
-
-for name, sig in SIGNALS:
-    code = interrupt_at(["Varmend", "old", "patch", "new"], checksumming, sig, prepare=fresh("new"))
-    report("checksum of the oldfile, " + name, code)
 
 # A hard-linked oldfile cannot be replaced by renaming; it is rewritten in
 # place, and a break then waits until the new version is complete.

@@ -79,14 +79,4 @@ for name, sig in SIGNALS:
     report("appending in place, " + name, code, False)
 os.remove("link")
 
-# The checksums of an existing patch file's run: the oldfile is read again
-# from the start, in chunks.
-write("bigold", random_bytes(5, 4 << 20))
-def checksumming(pid):
-    f = open_files(pid)
-    at = f.get(os.path.abspath("bigold"))
-    return at is not None and 0 < at[0] < (4 << 20) - (1 << 20)
-for name, sig in SIGNALS:
-    code = interrupt_at(["Vardelta", "bigold", "old", "patch"], checksumming, sig, prepare=restore_patch)
-    report("checksum of the oldfile, " + name, code, False)
 PY
