@@ -50,7 +50,8 @@ fetch() {
   local unpack=$dir/unpack/$package-$version
   if [ ! -d "$unpack" ]; then
     mkdir -p "$dir/debs" "$unpack"
-    (cd "$dir/debs" && apt-get download -q "$package=$version" > /dev/null)
+    # apt warns that it downloads as root where its own user cannot write.
+    (cd "$dir/debs" && apt-get download -q "$package=$version" > /dev/null 2>&1)
     dpkg-deb -x "$dir/debs/${package}_${version#*:}"_*.deb "$unpack" 2>/dev/null ||
       dpkg-deb -x "$(ls "$dir/debs/${package}_"*"$(echo "${version#*:}" | sed 's/:/%3a/')"*.deb | head -n 1)" "$unpack"
   fi
