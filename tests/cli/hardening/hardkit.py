@@ -182,7 +182,7 @@ def stop_at(args, reached, action, out_name="out.txt", poll=0.002, limit=120.0, 
     return proc.wait(), hit
 
 
-def act_at(args, reached, action, out_name="out.txt", tries=6, prepare=None, env=None, poll=0.002):
+def act_at(args, reached, action, out_name="out.txt", tries=20, prepare=None, env=None, poll=0.002):
     """Calls `action(proc)` on a run frozen once `reached` holds. A run that
     ends before the point was seen is started again (after `prepare`, which
     puts the files back); the point must be seen within `tries` runs.
@@ -196,7 +196,7 @@ def act_at(args, reached, action, out_name="out.txt", tries=6, prepare=None, env
     fail("the run never reached the point: %s" % " ".join(args))
 
 
-def interrupt_at(args, reached, sig, out_name="out.txt", tries=6, prepare=None, env=None):
+def interrupt_at(args, reached, sig, out_name="out.txt", tries=20, prepare=None, env=None):
     """Interrupts a run with `sig` once `reached` holds (see act_at)."""
     return act_at(args, reached, lambda p: os.kill(p.pid, sig), out_name, tries, prepare, env)
 
