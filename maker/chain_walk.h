@@ -34,7 +34,8 @@ struct ChainWalk {
   // One candidate in turn; true when the walk ends with it.
   bool offer(std::int64_t q, std::int64_t length);
   void walk_candidates(std::uint32_t link, bool endsAfterOne);
-  void walk_runs(std::uint32_t link);
+  int target_period() const;
+  void walk_periodic(std::uint32_t link, int period);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);
   std::int64_t run_candidate_length(std::int64_t q, std::int64_t runLeft, std::int64_t targetRun) const;
 };

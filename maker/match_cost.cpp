@@ -20,17 +20,6 @@ bool near_patch_position(std::int64_t q, std::int64_t running) {
 
 }  // namespace
 
-std::int64_t block_length_limit(int mode) {
-  switch (mode) {
-    case 2:
-      return 16383;
-    case 3:
-      return 8224;
-    default:
-      return kMax24;
-  }
-}
-
 int oldfile_match_cost(int mode, std::int64_t n, std::int64_t q, const CostContext& c) {
   const std::int64_t r = c.running;
   switch (mode) {

@@ -19,7 +19,9 @@ struct CostContext {
 };
 
 // The longest block of each MODE, data or match; the search stops at it too.
-std::int64_t block_length_limit(int mode);
+constexpr std::int64_t block_length_limit(int mode) {
+  return mode == 2 ? 16383 : mode == 3 ? 8224 : 0xFFFFFF;
+}
 
 // Cost of a candidate of `length` bytes at reference position q in the oldfile.
 int oldfile_match_cost(int mode, std::int64_t length, std::int64_t q, const CostContext& context);
