@@ -27,11 +27,6 @@ struct Keeper {
   fatal_exit(nullptr, 15, false);
 }
 
-void report_copy_fault(CopyFault fault, const char* sourceName, const char* destinationName) {
-  if (fault == CopyFault::Read) std::printf("\nError while reading %s\n", sourceName);
-  if (fault == CopyFault::Write) std::printf("\nError while writing %s\n", destinationName);
-}
-
 // Buffered data that cannot be written shows up only when the file is
 // flushed; what was written must be on the disk before the next step relies
 // on it.
@@ -161,18 +156,6 @@ void remove_intermediate(ApplierSession& session) {
 }
 
 }  // namespace
-
-CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count) {
-  const WorkingBuffer& buffer = working_buffer();
-  while (count > 0) {
-    check_break();
-    const std::size_t n = count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
-    if (std::fread(buffer.data, 1, n, source) != n) return CopyFault::Read;
-    if (std::fwrite(buffer.data, 1, n, destination) != n) return CopyFault::Write;
-    count -= static_cast<std::int64_t>(n);
-  }
-  return CopyFault::None;
-}
 
 void place_result(ApplierSession& session) {
   if (!session.options.direct) return;

@@ -9,13 +9,6 @@
 
 namespace vd {
 
-enum class CopyFault { None, Read, Write };
-
-// Copies `count` bytes from the source's position through the working
-// buffer and reports which side failed instead of ending the run, for the
-// steps where the caller must first secure what would otherwise be lost.
-CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count);
-
 // Newfile mode leaves everything as it is. DIRECT copies the result over the
 // oldfile and removes the intermediate file; with BACKUP the unchanged
 // oldfile is saved under the backupfile name first. At every moment both

@@ -58,25 +58,31 @@ void fatal_exit(const char* message, int code, bool deleteOutput) {
   std::exit(code);
 }
 
+CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count) {
+  const WorkingBuffer& buffer = working_buffer();
+  while (count > 0) {
+    check_break();
+    const std::size_t n = count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
+    if (std::fread(buffer.data, 1, n, source) != n) return CopyFault::Read;
+    if (std::fwrite(buffer.data, 1, n, destination) != n) return CopyFault::Write;
+    count -= static_cast<std::int64_t>(n);
+  }
+  return CopyFault::None;
+}
+
+void report_copy_fault(CopyFault fault, const char* sourceName, const char* destinationName) {
+  const char* prefix = run_state().copyMessagePrefix;
+  if (fault == CopyFault::Read) std::printf("%sError while reading %s\n", prefix, sourceName);
+  if (fault == CopyFault::Write) std::printf("%sError while writing %s\n", prefix, destinationName);
+}
+
 void copy_bytes(FILE* source, FILE* destination, std::int64_t count,
                 const char* sourceName, const char* destinationName,
                 bool deleteOutput) {
-  const WorkingBuffer& buffer = working_buffer();
-  const char* prefix = run_state().copyMessagePrefix;
-  while (count > 0) {
-    check_break();
-    const std::size_t n =
-        count < buffer.size ? static_cast<std::size_t>(count) : buffer.size;
-    if (std::fread(buffer.data, 1, n, source) != n) {
-      std::printf("%sError while reading %s\n", prefix, sourceName);
-      fatal_exit(nullptr, 15, deleteOutput);
-    }
-    if (std::fwrite(buffer.data, 1, n, destination) != n) {
-      std::printf("%sError while writing %s\n", prefix, destinationName);
-      fatal_exit(nullptr, 15, deleteOutput);
-    }
-    count -= static_cast<std::int64_t>(n);
-  }
+  const CopyFault fault = copy_stream(source, destination, count);
+  if (fault == CopyFault::None) return;
+  report_copy_fault(fault, sourceName, destinationName);
+  fatal_exit(nullptr, 15, deleteOutput);
 }
 
 int reposition(FILE* stream) {

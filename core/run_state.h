@@ -45,6 +45,16 @@ bool alloc_working_buffer(std::uint32_t startSize = 819200);
 
 [[noreturn]] void fatal_exit(const char* message, int code, bool deleteOutput);
 
+enum class CopyFault { None, Read, Write };
+
+// Copies `count` bytes from the source's position through the working
+// buffer and reports which side failed instead of ending the run, for the
+// steps where the caller must first secure what would otherwise be lost.
+CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count);
+
+// Prints the message of a failed copy, naming the side that failed.
+void report_copy_fault(CopyFault fault, const char* sourceName, const char* destinationName);
+
 // Copies `count` bytes from the current position of `source` to `destination`
 // through the working buffer; a short read or write ends the run with exit 15.
 void copy_bytes(FILE* source, FILE* destination, std::int64_t count,
