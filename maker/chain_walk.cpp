@@ -1,6 +1,7 @@
 #include "maker/chain_walk.h"
 
 #include <algorithm>
+#include <array>
 
 #include "maker/byte_compare.h"
 
@@ -35,6 +36,24 @@ std::int64_t ChainWalk::longest_possible(std::int64_t q) const {
   return std::min({block_length_limit(mode), size - q, newLeft});
 }
 
+// The highest gain a candidate at file position q can have with at most
+// `longest` bytes. Inside a length tier the gain grows with the length, so
+// the highest lies at the end of a tier or at `longest` itself.
+std::int64_t ChainWalk::best_gain_up_to(std::int64_t longest, std::int64_t q) const {
+  if (longest < 3) return INT64_MIN;
+  std::int64_t most = longest - cost_of(longest, base + q);
+  for (const std::int64_t end : kLengthTierEnds)
+    if (end >= 3 && end < longest) most = std::max(most, end - cost_of(end, base + q));
+  return most;
+}
+
+// Costs never fall as a match grows, so a candidate at q beats the best gain
+// only with at least this many bytes; and no candidate counts with fewer
+// than 3.
+std::int64_t ChainWalk::length_to_beat_best(std::int64_t q) const {
+  return std::max<std::int64_t>(3, best->gain() + cost_of(3, base + q) + 1);
+}
+
 bool ChainWalk::offer(std::int64_t q, std::int64_t length) {
   if (length < 3) return false;
   MatchCandidate candidate;
@@ -45,17 +64,93 @@ bool ChainWalk::offer(std::int64_t q, std::int64_t length) {
   return best->length == block_length_limit(mode);
 }
 
+// A candidate that one byte shows cannot reach length_to_beat_best() is
+// skipped when `maySkip`: it would not have become the best, and the walk
+// would not have ended at it.
+bool ChainWalk::try_candidate(std::int64_t q, bool maySkip) {
+  const std::int64_t maxLength = longest_possible(q);
+  if (best && maySkip) {
+    const std::int64_t needed = length_to_beat_best(q);
+    if (needed > maxLength) return false;
+    if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) return false;
+  }
+  // The key bytes are known to agree.
+  return offer(q, keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength));
+}
+
+bool ChainWalk::walk_candidates(Chain candidates, bool maySkip) {
+  for (const std::uint32_t q : candidates)
+    if (try_candidate(q, maySkip)) return true;
+  return false;
+}
+
 void ChainWalk::run() {
-  const int keyLength = lists.key_length();
-  const std::uint32_t head = lists.head(key_at(target, keyLength));
+  if (chain.empty()) return;
   // With a best candidate of full length already, the walk ends after the
-  // next candidate that counts, whatever it is: measure that one in full.
-  const bool endsAfterOne = best && best->length == block_length_limit(mode);
-  const int period = endsAfterOne ? 0 : target_period();
-  if (period != 0)
-    walk_periodic(head, period);
-  else
-    walk_candidates(head, endsAfterOne);
+  // next candidate that counts, whatever it is: measure each in full.
+  if (best && best->length == block_length_limit(mode)) {
+    walk_candidates(chain, false);
+    return;
+  }
+  Pattern pattern;
+  pattern.period = target_period();
+  if (pattern.period != 0) pattern.run = pattern_run(target, target, pattern.period, newLeft);
+  walk_segments(pattern);
+}
+
+// The chain cut where the price of a position may change: inside a segment
+// every candidate costs the same for the same length.
+void ChainWalk::walk_segments(const Pattern& pattern) {
+  auto changes = price_change_positions(context);
+  std::sort(changes.begin(), changes.end());
+  std::size_t from = 0;
+  for (const std::int64_t change : changes) {
+    const std::int64_t cut = change - base;
+    if (cut <= chain.front() || cut > chain.back()) continue;
+    const auto to = static_cast<std::size_t>(
+        std::lower_bound(chain.begin() + static_cast<std::ptrdiff_t>(from), chain.end(), cut) - chain.begin());
+    if (to > from && walk_segment(chain.subspan(from, to - from), pattern)) return;
+    from = to;
+  }
+  walk_segment(chain.subspan(from), pattern);
+}
+
+// Candidates of one price. Whenever the best gain changes:
+// - no candidate longer than the file's longest match, or than the first
+//   candidate could be, exists here, so if even that length cannot beat the
+//   best, neither can any candidate left in the segment;
+// - every candidate left that could beat it agrees with the newfile for
+//   length_to_beat_best() bytes; when the suffix array shows that only a few
+//   positions do, those are all the segment still needs. The best gain only
+//   grows, so the ones left out stay unable to beat it.
+bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
+  constexpr std::size_t kFewCandidates = 16;
+  const bool searchable = suffixes != nullptr && segment.size() > kFewCandidates;
+  std::int64_t longest = longest_possible(segment.front());
+  if (searchable) longest = std::min(longest, suffixes->longest_match());
+  std::optional<std::int64_t> checkedGain;
+  std::size_t next = 0;
+  while (next < segment.size()) {
+    const std::int64_t q = segment[next];
+    if (best && best->gain() != checkedGain) {
+      checkedGain = best->gain();
+      if (best_gain_up_to(longest, q) <= *checkedGain) return false;
+      if (searchable)
+        if (const auto listed = suffixes->positions_agreeing(length_to_beat_best(q)))
+          return offer_listed(*listed, q, segment.back());
+    }
+    if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], true))
+      return true;
+  }
+  return false;
+}
+
+// The listed positions from `from` to `last`: each is a chain candidate,
+// since it agrees for at least 3 bytes, the longest key.
+bool ChainWalk::offer_listed(Chain listed, std::int64_t from, std::int64_t last) {
+  for (auto q = std::lower_bound(listed.begin(), listed.end(), from); q != listed.end() && *q <= last; ++q)
+    if (try_candidate(*q, true)) return true;
+  return false;
 }
 
 // The shortest period (up to 8 bytes) with which the newfile repeats its
@@ -64,7 +159,6 @@ void ChainWalk::run() {
 // the key itself follow the pattern, so every position of the chain starts a
 // run of it.
 int ChainWalk::target_period() const {
-  const int keyLength = lists.key_length();
   for (int period = 1; period <= kLongestPeriod && period + keyLength <= newLeft; ++period) {
     if (!std::equal(target, target + keyLength, target + period)) continue;
     const auto key_at_phase = [&](int phase) {
@@ -81,27 +175,6 @@ int ChainWalk::target_period() const {
     if (period == 1 || pattern_run(target, target, period, kLongRepeat) == kLongRepeat) return period;
   }
   return 0;
-}
-
-void ChainWalk::walk_candidates(std::uint32_t link, bool endsAfterOne) {
-  const int keyLength = lists.key_length();
-  for (; link != 0; link = lists.next(link)) {
-    const std::int64_t q = lists.position(link);
-    const std::int64_t maxLength = longest_possible(q);
-    if (best && !endsAfterOne) {
-      // Costs never fall as a match grows, so a candidate can beat the best
-      // gain only with at least `needed` bytes; one byte tells whether it
-      // can have them. Skipping it changes nothing: it would not have become
-      // the best, and the walk would not have ended at it.
-      const std::int64_t needed = best->gain() + cost_of(3, base + q) + 1;
-      if (needed > maxLength) continue;
-      if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) continue;
-    }
-    // The key bytes are known to agree.
-    const std::int64_t length =
-        keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength);
-    if (offer(q, length)) return;
-  }
 }
 
 // A candidate whose bytes repeat the newfile's pattern for `runLeft` bytes,
@@ -121,60 +194,52 @@ std::int64_t ChainWalk::run_candidate_length(std::int64_t q, std::int64_t runLef
 // every `period`-th position of it, one after another in the chain, and their
 // lengths follow from the two pattern runs without comparing (see
 // run_candidate_length): level while the stretch has more of the pattern
-// left than the newfile, then falling, with only the candidate whose run
-// ends where the newfile's does able to go on. Where the price of a position
-// stays the same, a later candidate of a stretch therefore never beats an
-// earlier one. So a stretch needs only these candidates, in order: its
-// first, the first at or after every place where the price of a position
-// may change, and the one that can go on.
-void ChainWalk::walk_periodic(std::uint32_t link, int period) {
-  const int keyLength = lists.key_length();
-  const std::int64_t targetRun = pattern_run(target, target, period, newLeft);
-  const std::int64_t r = context.running;
-  const std::int64_t rp = context.replacePosition;
-  // Every reference position where a cost table changes its position part.
-  const std::int64_t priceChanges[] = {r - 16384, r,       r + 1,   r + 127, r + 253, r + 509, r + 16384,
-                                       r + 32895, r + 49151, rp,    rp + 1,  4194304, 8388607, 16777216};
-  while (link != 0) {
-    const std::int64_t first = lists.position(link);
-    const std::int64_t run = pattern_run(data + first, target, period, size - first);
-    const std::int64_t last = first + round_down(run - keyLength, period);
-    link = lists.next(lists.link_of(last));
-    const std::int64_t level = first + run - targetRun;
-    const bool hasLevel = run >= targetRun && round_down(run - targetRun, period) == run - targetRun && level <= last;
-    // Every candidate costs at least 1, so the candidates other than the one
-    // that can go on (at most min(run, targetRun) bytes) cannot beat a best
-    // gain this high.
-    if (best && best->gain() >= std::min(run, targetRun) - 1) {
-      if (hasLevel && offer_if_it_can_win(level, targetRun)) return;
-      continue;
-    }
-    if (last == first) {
-      if (offer(first, run_candidate_length(first, run, targetRun))) return;
-      continue;
-    }
-    std::int64_t offered[std::size(priceChanges) + 2];
-    std::size_t count = 0;
-    offered[count++] = first;
-    if (hasLevel) offered[count++] = level;
-    for (const std::int64_t change : priceChanges) {
-      const std::int64_t from = change - base - first;
-      if (from <= 0) continue;
-      const std::int64_t member = first + round_down(from + period - 1, period);
-      if (member <= last) offered[count++] = member;
-    }
-    std::sort(offered, offered + count);
-    const auto end = std::unique(offered, offered + count);
-    for (auto q = offered; q != end; ++q)
-      if (offer(*q, run_candidate_length(*q, run - (*q - first), targetRun))) return;
+// left than the newfile, then one period shorter each, with only the
+// candidate whose run ends where the newfile's does able to go on. Inside a
+// segment all cost the same for the same length, and the gain grows with
+// the length inside a length tier; so a later candidate of the stretch beats
+// every earlier one only by being that one, or the first to fall to the end
+// of a shorter length tier. Those and the stretch's first are offered, in
+// order; `next` moves past the stretch's members in the segment.
+bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern) {
+  const int period = pattern.period;
+  const std::int64_t targetRun = pattern.run;
+  const std::int64_t first = segment[next];
+  const std::int64_t run = pattern_run(data + first, target, period, size - first);
+  const std::int64_t members =
+      std::min<std::int64_t>(round_down(run - keyLength, period) / period + 1,
+                             static_cast<std::int64_t>(segment.size() - next));
+  next += static_cast<std::size_t>(members);
+  const std::int64_t last = first + (members - 1) * period;
+  const std::int64_t level = first + run - targetRun;
+  const bool hasLevel = run >= targetRun && round_down(run - targetRun, period) == run - targetRun && level <= last;
+  // Every candidate costs at least 1, so the candidates other than the one
+  // that can go on (at most min(run, targetRun) bytes) cannot beat a best
+  // gain this high.
+  if (best && best->gain() >= std::min(run, targetRun) - 1)
+    return hasLevel && offer_if_it_can_win(level, targetRun);
+  // Unused places hold `first`, which is offered anyway.
+  std::array<std::int64_t, kLengthTierEnds.size() + 2> offered;
+  offered.fill(first);
+  if (hasLevel) offered[1] = level;
+  for (std::size_t i = 0; i < kLengthTierEnds.size(); ++i) {
+    // The first member with at most the tier's last length of the pattern left.
+    const std::int64_t member =
+        first + round_down(std::max<std::int64_t>(run - kLengthTierEnds[i], 0) + period - 1, period);
+    if (member <= last) offered[i + 2] = member;
   }
+  std::sort(offered.begin(), offered.end());
+  const auto end = std::unique(offered.begin(), offered.end());
+  for (auto q = offered.begin(); q != end; ++q)
+    if (offer(*q, run_candidate_length(*q, run - (*q - first), targetRun))) return true;
+  return false;
 }
 
 // The candidate whose run ends where the newfile's does: its first
 // `targetRun` bytes are known to agree. The one-byte test of
 // walk_candidates decides whether measuring the rest can pay.
 bool ChainWalk::offer_if_it_can_win(std::int64_t q, std::int64_t targetRun) {
-  const std::int64_t needed = best->gain() + cost_of(3, base + q) + 1;
+  const std::int64_t needed = length_to_beat_best(q);
   if (needed > longest_possible(q)) return false;
   if (needed > targetRun && data[q + needed - 1] != target[needed - 1]) return false;
   return offer(q, run_candidate_length(q, targetRun, targetRun));

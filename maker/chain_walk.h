@@ -9,14 +9,19 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
+#include "maker/suffix_search.h"
 
 namespace vd {
 
+using Chain = std::span<const std::uint32_t>;
+
 struct ChainWalk {
-  const FileLists& lists;
+  Chain chain;
+  int keyLength;
   const std::uint8_t* data;  // the file the chain indexes
   std::int64_t size;
   std::int64_t base;  // reference-space position of the file's byte 0
@@ -25,17 +30,29 @@ struct ChainWalk {
   std::int64_t newLeft;
   CostContext context;
   std::optional<MatchCandidate>& best;
+  SuffixSearch* suffixes;  // null when the file has no suffix array
 
   void run();
 
  private:
   int cost_of(std::int64_t length, std::int64_t q) const;
   std::int64_t longest_possible(std::int64_t q) const;
+  std::int64_t best_gain_up_to(std::int64_t longest, std::int64_t q) const;
+  std::int64_t length_to_beat_best(std::int64_t q) const;
   // One candidate in turn; true when the walk ends with it.
   bool offer(std::int64_t q, std::int64_t length);
-  void walk_candidates(std::uint32_t link, bool endsAfterOne);
+  bool try_candidate(std::int64_t q, bool maySkip);
+  bool walk_candidates(Chain candidates, bool maySkip);
+  // The pattern the newfile repeats at the position searched.
+  struct Pattern {
+    int period = 0;  // 0 for none
+    std::int64_t run = 0;
+  };
+  void walk_segments(const Pattern& pattern);
+  bool walk_segment(Chain segment, const Pattern& pattern);
+  bool offer_listed(Chain listed, std::int64_t from, std::int64_t last);
   int target_period() const;
-  void walk_periodic(std::uint32_t link, int period);
+  bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);
   std::int64_t run_candidate_length(std::int64_t q, std::int64_t runLeft, std::int64_t targetRun) const;
 };

@@ -20,6 +20,13 @@ bool near_patch_position(std::int64_t q, std::int64_t running) {
 
 }  // namespace
 
+std::array<std::int64_t, kPriceChangeCount> price_change_positions(const CostContext& c) {
+  const std::int64_t r = c.running;
+  const std::int64_t rp = c.replacePosition;
+  return {r - 16384, r,   r + 1,   r + 127, r + 253, r + 509,  r + 16384,
+          r + 32895, r + 49151, rp, rp + 1, 4194304, 8388607, 16777216};
+}
+
 int oldfile_match_cost(int mode, std::int64_t n, std::int64_t q, const CostContext& c) {
   const std::int64_t r = c.running;
   switch (mode) {

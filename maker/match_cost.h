@@ -7,6 +7,7 @@
 // must keep giving the same patch file.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 namespace vd {
@@ -22,6 +23,16 @@ struct CostContext {
 constexpr std::int64_t block_length_limit(int mode) {
   return mode == 2 ? 16383 : mode == 3 ? 8224 : 0xFFFFFF;
 }
+
+// The last length of every length tier of the tables below, in any MODE and
+// either file: between two of these (and beyond the last) the length part of
+// a cost stays the same.
+inline constexpr std::array<std::int64_t, 5> kLengthTierEnds = {32, 63, 127, 65598, 65662};
+
+// Every reference position where a table's position part may change: a
+// position part stays the same from one of these up to the next.
+inline constexpr std::size_t kPriceChangeCount = 14;
+std::array<std::int64_t, kPriceChangeCount> price_change_positions(const CostContext& context);
 
 // Cost of a candidate of `length` bytes at reference position q in the oldfile.
 int oldfile_match_cost(int mode, std::int64_t length, std::int64_t q, const CostContext& context);

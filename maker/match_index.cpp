@@ -1,5 +1,8 @@
 #include "maker/match_index.h"
 
+#include <divsufsort.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -20,8 +23,9 @@ std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLengt
 
 bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength) {
   if (nodeCount <= 0) return false;
-  nodes_ = static_cast<Node*>(alloc(static_cast<std::size_t>(nodeCount), sizeof(Node)));
-  if (nodes_ == nullptr) return false;
+  positions_ = static_cast<std::uint32_t*>(alloc(static_cast<std::size_t>(nodeCount), 2 * sizeof(std::uint32_t)));
+  if (positions_ == nullptr) return false;
+  suffixes_ = reinterpret_cast<std::int32_t*>(positions_ + nodeCount);
   nodeCount_ = nodeCount;
   for (int keyLength = firstKeyLength; keyLength >= 1; --keyLength) {
     buckets_ = static_cast<std::uint32_t*>(alloc(bucket_count(keyLength), 2 * sizeof(std::uint32_t)));
@@ -37,30 +41,49 @@ bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstK
 
 void FileLists::release() {
   std::free(buckets_);
-  std::free(nodes_);
+  std::free(positions_);
   buckets_ = nullptr;
-  nodes_ = nullptr;
+  positions_ = nullptr;
+  suffixes_ = nullptr;
   nodeCount_ = 0;
   keyLength_ = 0;
+  suffixesBuilt_ = false;
 }
 
-void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed) {
+void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes) {
   // A freshly allocated table is still zero; clearing it would touch all of
   // its pages for nothing.
   if (!bucketsFresh_) std::memset(buckets_, 0, bucket_count(keyLength_) * 2 * sizeof(std::uint32_t));
   bucketsFresh_ = false;
-  firstIndexed_ = firstIndexed;
   const std::int64_t lastIndexed = size - keyLength_;
+  count_keys(data, firstIndexed, lastIndexed);
+  file_positions(data, firstIndexed, lastIndexed);
+  suffixesBuilt_ = withSuffixes && size <= nodeCount_ && divsufsort(data, suffixes_, static_cast<saidx_t>(size)) == 0;
+}
+
+// Each key's count, in the second word of its bucket.
+void FileLists::count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
     if ((i & 0xFFFFF) == 0) check_break();
-    const auto link = static_cast<std::uint32_t>(i - firstIndexed + 1);
-    nodes_[link - 1] = {0, static_cast<std::uint32_t>(i)};
+    ++buckets_[2 * std::size_t{key_at(data + i, keyLength_)} + 1];
+  }
+}
+
+// A key's chain gets its place when the key first occurs, so that only the
+// buckets of keys that occur are touched; the second word then counts up to
+// the chain's end.
+void FileLists::file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
+  std::uint32_t placed = 0;
+  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
+    if ((i & 0xFFFFF) == 0) check_break();
     std::uint32_t* bucket = buckets_ + 2 * std::size_t{key_at(data + i, keyLength_)};
-    if (bucket[0] == 0)
-      bucket[0] = link;
-    else
-      nodes_[bucket[1] - 1].next = link;
-    bucket[1] = link;
+    if (bucket[0] == 0) {
+      const std::uint32_t count = bucket[1];
+      bucket[0] = placed + 1;
+      bucket[1] = placed;
+      placed += count;
+    }
+    positions_[bucket[1]++] = static_cast<std::uint32_t>(i);
   }
 }
 
@@ -105,35 +128,42 @@ bool MatchIndex::allocate(bool mem128, bool mem256) {
 }
 
 static void build_with_note(FileLists& lists, const std::uint8_t* data, std::int64_t size,
-                            std::int64_t firstIndexed, const char* name) {
+                            std::int64_t firstIndexed, bool withSuffixes, const char* name) {
   if (lists.key_length() == 0) return;
   std::printf("Sorting %s...\n", name);
   std::fflush(stdout);
-  lists.build(data, size, firstIndexed);
+  lists.build(data, size, firstIndexed, withSuffixes);
   std::printf("%s\x1b[1A\n", kEraseLastLine);
 }
 
 void MatchIndex::build_old_index(const char* name) {
-  build_with_note(oldLists_, session_.oldData, session_.oldSize, 0, name);
+  build_with_note(oldLists_, session_.oldData, session_.oldSize, 0, true, name);
 }
 
 void MatchIndex::build_patch_index(const char* name) {
-  build_with_note(patchLists_, session_.patchData, session_.patchDataSize, kHeaderSize, name);
+  build_with_note(patchLists_, session_.patchData, session_.patchDataSize, kHeaderSize, false, name);
 }
 
 void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
                             std::int64_t base, int mode, std::int64_t p,
                             std::optional<MatchCandidate>& best) const {
   if (lists.key_length() == 0) return;
-  ChainWalk walk{lists,
+  const std::uint8_t* target = session_.newData + p;
+  const std::int64_t newLeft = session_.newSize - p;
+  std::optional<SuffixSearch> suffixes;
+  if (lists.suffixes() != nullptr)
+    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)));
+  ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
+                 lists.key_length(),
                  data,
                  size,
                  base,
                  mode,
-                 session_.newData + p,
-                 session_.newSize - p,
+                 target,
+                 newLeft,
                  {state.running, state.replacePosition, std::int64_t{session_.oldSize} + session_.patchDataSize},
-                 best};
+                 best,
+                 suffixes ? &*suffixes : nullptr};
   walk.run();
 }
 

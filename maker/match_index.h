@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <span>
 
 #include "maker/session.h"
 
@@ -45,8 +46,11 @@ inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
   return key;
 }
 
-// One file's lists: a bucket table of (head, tail) node links and one node
-// per indexed position. Links are node index + 1, so that 0 means none.
+// One file's lists: the positions of every chain side by side, in ascending
+// order, chain after chain, and a bucket table that gives each key's chain
+// (first + 1, end; 0 first for none). The same memory as linked lists of
+// (next, position) nodes: the positions take half of it, and the other half
+// holds the oldfile's suffix array.
 class FileLists {
  public:
   FileLists() = default;
@@ -58,29 +62,31 @@ class FileLists {
   // simple lists could not be had (then nothing is held).
   bool allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength);
   void release();
-  // Files every position from `firstIndexed` whose key lies inside the data.
-  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed);
+  // Files every position from `firstIndexed` whose key lies inside the data,
+  // and sorts the suffixes when asked to and there is room for them.
+  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes);
 
   int key_length() const { return keyLength_; }
-  std::uint32_t head(std::uint32_t key) const { return buckets_[2 * std::size_t{key}]; }
-  std::uint32_t next(std::uint32_t link) const { return nodes_[link - 1].next; }
-  std::uint32_t position(std::uint32_t link) const { return nodes_[link - 1].position; }
-  // The link of an indexed position (nodes are stored in position order).
-  std::uint32_t link_of(std::int64_t position) const {
-    return static_cast<std::uint32_t>(position - firstIndexed_ + 1);
+  std::span<const std::uint32_t> chain(std::uint32_t key) const {
+    const std::uint32_t* bucket = buckets_ + 2 * std::size_t{key};
+    if (bucket[0] == 0) return {};
+    return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
+  // Every position of the data, sorted by the bytes from there on; null when
+  // not built.
+  const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }
 
  private:
-  struct Node {
-    std::uint32_t next;
-    std::uint32_t position;
-  };
+  void count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+  void file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+
   int keyLength_ = 0;
   std::uint32_t* buckets_ = nullptr;
-  Node* nodes_ = nullptr;
+  std::uint32_t* positions_ = nullptr;
+  std::int32_t* suffixes_ = nullptr;
   std::int64_t nodeCount_ = 0;
-  std::int64_t firstIndexed_ = 0;
   bool bucketsFresh_ = false;
+  bool suffixesBuilt_ = false;
 };
 
 class MatchIndex {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, unless present.
 set -euo pipefail
-packages=(cmake g++ ninja-build libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev libdeflate-dev)
+packages=(cmake g++ ninja-build libgtest-dev libgmock-dev python3 clang libclang-rt-14-dev libdeflate-dev libdivsufsort-dev)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")

@@ -468,6 +468,37 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
   }
 }
 
+// A run in the oldfile longer than the newfile's: its candidates are as long
+// as the newfile's run until the oldfile's run has fewer bytes left, then one
+// shorter each. Where that crosses the end of a length tier, a shorter, later
+// candidate gains more (MODE 1: 127 bytes gain 2 more than 128; MODE 4: 63
+// bytes more than 64), so it, not the first, is the best.
+TEST(FindMatch, InsideARunAShorterCandidateBelowALengthTierWins) {
+  test::Rng rng(37);
+  const Bytes old = concat({Bytes(300, 0), rng.bytes(200, 1, 255)});
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (std::size_t targetRun = 20; targetRun <= 140; ++targetRun) {
+      const Bytes neu = concat({Bytes(targetRun, 0), bytes_of("X"), rng.bytes(50, 1, 255)});
+      Indexed indexed(old, neu, {}, 0, test::refuse_nothing());
+      const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, 0);
+      const auto actual = indexed.index.find_match(mode, 0);
+      ASSERT_TRUE(expected.has_value());
+      ASSERT_TRUE(actual.has_value());
+      ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " run " << targetRun;
+      ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " run " << targetRun;
+    }
+  }
+  // The case worked by hand: MODE 1, 128 zeros; positions 0 to 252 all cost
+  // 1 for the position. Position 0 gives 128 bytes for 3 + 1; position 173,
+  // the first with 127 zeros left, gives 127 bytes for 1 + 1.
+  const Bytes neu = concat({Bytes(128, 0), bytes_of("X")});
+  Indexed indexed(old, neu, {}, 0, test::refuse_nothing());
+  const auto match = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 173);
+  EXPECT_EQ(match->length, 127);
+}
+
 // The oldfile gives a match of the full MODE 3 length far away; the patch
 // file's walk then ends after its first candidate (5 bytes), even though a
 // later one of full length lies right at the running position and would

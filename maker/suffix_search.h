@@ -1,0 +1,52 @@
+// Where the newfile's bytes at one position stand among the sorted suffixes
+// of a file: how long a match the file holds anywhere, and, when only a few
+// of its positions agree with the newfile for a given number of bytes, which
+// ones. The match search uses both to pass over chain candidates that cannot
+// win.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+
+namespace vd {
+
+class SuffixSearch {
+ public:
+  static constexpr std::size_t kMostListed = 48;
+
+  // `suffixes` holds the file's positions sorted by the bytes from there on;
+  // only the first `targetLength` bytes of the target are looked at.
+  SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
+               const std::uint8_t* target, std::int64_t targetLength);
+
+  // The most bytes in which any position of the file agrees with the target.
+  std::int64_t longest_match();
+  // Every position that agrees with the target for at least `length` bytes,
+  // in ascending order, perhaps with some that agree for fewer; none when
+  // more than kMostListed agree.
+  std::optional<std::span<const std::uint32_t>> positions_agreeing(std::int64_t length);
+
+ private:
+  void locate();
+  std::int64_t agreement(std::int64_t index, std::int64_t known) const;
+  bool agrees_for(std::int64_t index, std::int64_t length) const;
+  bool list_agreeing(std::int64_t length);
+
+  const std::uint8_t* data_;
+  std::int64_t size_;
+  const std::int32_t* suffixes_;
+  const std::uint8_t* target_;
+  std::int64_t targetLength_;
+
+  bool located_ = false;
+  std::int64_t insertAt_ = 0;  // the first suffix not below the target
+  std::int64_t longest_ = 0;
+  std::int64_t listedFor_ = -1;  // the length the listed positions agree for
+  std::int64_t tooManyFor_ = 0;  // more than kMostListed agree for this length
+  std::array<std::uint32_t, kMostListed> listed_{};
+  std::size_t listedCount_ = 0;
+};
+
+}  // namespace vd
