@@ -121,8 +121,9 @@ void ChainWalk::walk_segments(const Pattern& pattern) {
 //   best, neither can any candidate left in the segment;
 // - every candidate left that could beat it agrees with the newfile for
 //   length_to_beat_best() bytes; when the suffix array shows that only a few
-//   positions do, those are all the segment still needs. The best gain only
-//   grows, so the ones left out stay unable to beat it.
+//   positions do, those are all the segment still needs (each is a chain
+//   candidate: it agrees for at least 3 bytes, the longest key). The best
+//   gain only grows, so the ones left out stay unable to beat it.
 bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
   constexpr std::size_t kFewCandidates = 16;
   const bool searchable = suffixes != nullptr && segment.size() > kFewCandidates;
@@ -136,8 +137,9 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       checkedGain = best->gain();
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       if (searchable)
-        if (const auto listed = suffixes->positions_agreeing(length_to_beat_best(q)))
-          return offer_listed(*listed, q, segment.back());
+        if (const auto listed = suffixes->positions_agreeing(length_to_beat_best(q), most_worth_listing(segment, next),
+                                                             q, segment.back()))
+          return walk_candidates(*listed, true);
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], true))
       return true;
@@ -145,12 +147,13 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
   return false;
 }
 
-// The listed positions from `from` to `last`: each is a chain candidate,
-// since it agrees for at least 3 bytes, the longest key.
-bool ChainWalk::offer_listed(Chain listed, std::int64_t from, std::int64_t last) {
-  for (auto q = std::lower_bound(listed.begin(), listed.end(), from); q != listed.end() && *q <= last; ++q)
-    if (try_candidate(*q, true)) return true;
-  return false;
+// Listing a position costs about as much as testing a candidate: a list pays
+// while it is well shorter than what is left of the segment. A list that
+// turns out too long is work lost, so it is cut short early.
+std::int64_t ChainWalk::most_worth_listing(Chain segment, std::size_t next) {
+  constexpr std::int64_t kAlwaysWorth = 48;
+  constexpr std::int64_t kNeverWorth = 1024;
+  return std::clamp(static_cast<std::int64_t>(segment.size() - next) / 4, kAlwaysWorth, kNeverWorth);
 }
 
 // The shortest period (up to 8 bytes) with which the newfile repeats its

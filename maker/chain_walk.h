@@ -50,7 +50,7 @@ struct ChainWalk {
   };
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
-  bool offer_listed(Chain listed, std::int64_t from, std::int64_t last);
+  static std::int64_t most_worth_listing(Chain segment, std::size_t next);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "maker/session.h"
 
@@ -119,6 +120,7 @@ class MatchIndex {
   ZeroAllocator alloc_;
   FileLists oldLists_;
   FileLists patchLists_;
+  mutable std::vector<std::uint32_t> listed_;  // lends its capacity to every search
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
 };

@@ -7,8 +7,9 @@
 namespace vd {
 
 SuffixSearch::SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-                           const std::uint8_t* target, std::int64_t targetLength)
-    : data_(data), size_(size), suffixes_(suffixes), target_(target), targetLength_(targetLength) {}
+                           const std::uint8_t* target, std::int64_t targetLength,
+                           std::vector<std::uint32_t>& listed)
+    : data_(data), size_(size), suffixes_(suffixes), target_(target), targetLength_(targetLength), listed_(listed) {}
 
 // How many bytes the suffix at `index` agrees with the target, knowing that
 // the first `known` do.
@@ -57,23 +58,49 @@ std::int64_t SuffixSearch::longest_match() {
   return longest_;
 }
 
-// The suffixes that agree for `length` bytes or more stand together, around
-// the place where the target would be inserted.
-bool SuffixSearch::list_agreeing(std::int64_t length) {
-  listedCount_ = 0;
-  for (std::int64_t index = insertAt_ - 1; index >= 0 && agrees_for(index, length); --index) {
-    if (listedCount_ == kMostListed) return false;
-    listed_[listedCount_++] = static_cast<std::uint32_t>(suffixes_[index]);
+// How many suffixes from `start` on, one after another in `direction`,
+// agree with the target for `length` bytes, or most + 1 when more do. Those
+// that agree stand together around the place where the target would be
+// inserted, so the count is found by galloping, then halving.
+std::int64_t SuffixSearch::count_agreeing(std::int64_t start, int direction, std::int64_t length,
+                                          std::int64_t most) const {
+  const auto agrees = [&](std::int64_t k) {
+    const std::int64_t index = start + direction * k;
+    return index >= 0 && index < size_ && agrees_for(index, length);
+  };
+  if (!agrees(0)) return 0;
+  std::int64_t low = 0;  // agrees
+  std::int64_t high = 1;
+  while (high <= most && agrees(high)) {
+    low = high;
+    high *= 2;
   }
-  for (std::int64_t index = insertAt_; index < size_ && agrees_for(index, length); ++index) {
-    if (listedCount_ == kMostListed) return false;
-    listed_[listedCount_++] = static_cast<std::uint32_t>(suffixes_[index]);
+  if (high > most) {
+    if (agrees(most)) return most + 1;
+    high = most;  // does not agree
   }
-  std::sort(listed_.begin(), listed_.begin() + static_cast<std::ptrdiff_t>(listedCount_));
+  while (high - low > 1) {
+    const std::int64_t middle = low + (high - low) / 2;
+    (agrees(middle) ? low : high) = middle;
+  }
+  return high;
+}
+
+// Lists, in ascending order, the positions that agree for `length` bytes,
+// unless more than `most` do.
+bool SuffixSearch::list_agreeing(std::int64_t length, std::int64_t most) {
+  const std::int64_t below = count_agreeing(insertAt_ - 1, -1, length, most);
+  const std::int64_t above = below > most ? 0 : count_agreeing(insertAt_, 1, length, most - below);
+  if (below + above > most) return false;
+  listed_.assign(suffixes_ + insertAt_ - below, suffixes_ + insertAt_ + above);
+  std::sort(listed_.begin(), listed_.end());
   return true;
 }
 
-std::optional<std::span<const std::uint32_t>> SuffixSearch::positions_agreeing(std::int64_t length) {
+std::optional<std::span<const std::uint32_t>> SuffixSearch::positions_agreeing(std::int64_t length,
+                                                                               std::int64_t most,
+                                                                               std::int64_t from,
+                                                                               std::int64_t last) {
   if (!located_) locate();
   // No position agrees beyond the target's bytes looked at; listing for
   // fewer bytes only lists more.
@@ -82,15 +109,18 @@ std::optional<std::span<const std::uint32_t>> SuffixSearch::positions_agreeing(s
   // still holds every position asked for, and a length that had too many
   // makes every shorter one have too many.
   if (listedFor_ < 0 || length < listedFor_) {
-    if (length <= tooManyFor_) return std::nullopt;
-    if (!list_agreeing(length)) {
+    if (length <= tooManyFor_ && most <= tooManyCount_) return std::nullopt;
+    if (!list_agreeing(length, most)) {
       tooManyFor_ = length;
+      tooManyCount_ = most;
       listedFor_ = -1;
       return std::nullopt;
     }
     listedFor_ = length;
   }
-  return std::span<const std::uint32_t>(listed_.data(), listedCount_);
+  const auto begin = std::lower_bound(listed_.begin(), listed_.end(), from);
+  const auto end = std::upper_bound(begin, listed_.end(), last);
+  return std::span<const std::uint32_t>(begin, end);
 }
 
 }  // namespace vd

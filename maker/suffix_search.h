@@ -5,34 +5,35 @@
 // win.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <vector>
 
 namespace vd {
 
 class SuffixSearch {
  public:
-  static constexpr std::size_t kMostListed = 48;
-
   // `suffixes` holds the file's positions sorted by the bytes from there on;
-  // only the first `targetLength` bytes of the target are looked at.
+  // only the first `targetLength` bytes of the target are looked at. The
+  // positions listed are kept in `listed`, which only lends its capacity.
   SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-               const std::uint8_t* target, std::int64_t targetLength);
+               const std::uint8_t* target, std::int64_t targetLength, std::vector<std::uint32_t>& listed);
 
   // The most bytes in which any position of the file agrees with the target.
   std::int64_t longest_match();
-  // Every position that agrees with the target for at least `length` bytes,
-  // in ascending order, perhaps with some that agree for fewer; none when
-  // more than kMostListed agree.
-  std::optional<std::span<const std::uint32_t>> positions_agreeing(std::int64_t length);
+  // Every position from `from` to `last` that agrees with the target for at
+  // least `length` bytes, in ascending order, perhaps with some that agree
+  // for fewer; none when more than `most` positions of the file agree.
+  std::optional<std::span<const std::uint32_t>> positions_agreeing(std::int64_t length, std::int64_t most,
+                                                                   std::int64_t from, std::int64_t last);
 
  private:
   void locate();
   std::int64_t agreement(std::int64_t index, std::int64_t known) const;
   bool agrees_for(std::int64_t index, std::int64_t length) const;
-  bool list_agreeing(std::int64_t length);
+  std::int64_t count_agreeing(std::int64_t start, int direction, std::int64_t length, std::int64_t most) const;
+  bool list_agreeing(std::int64_t length, std::int64_t most);
 
   const std::uint8_t* data_;
   std::int64_t size_;
@@ -43,10 +44,11 @@ class SuffixSearch {
   bool located_ = false;
   std::int64_t insertAt_ = 0;  // the first suffix not below the target
   std::int64_t longest_ = 0;
+  std::vector<std::uint32_t>& listed_;
   std::int64_t listedFor_ = -1;  // the length the listed positions agree for
-  std::int64_t tooManyFor_ = 0;  // more than kMostListed agree for this length
-  std::array<std::uint32_t, kMostListed> listed_{};
-  std::size_t listedCount_ = 0;
+  // More than tooManyCount_ positions agree for tooManyFor_ bytes.
+  std::int64_t tooManyFor_ = 0;
+  std::int64_t tooManyCount_ = 0;
 };
 
 }  // namespace vd
