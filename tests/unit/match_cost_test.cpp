@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 namespace vd {
 namespace {
 
@@ -146,6 +149,54 @@ TEST(MatchCost, Mode4PatchFile) {
   EXPECT_EQ(patchfile_match_cost(4, 63, r + 16384, at(r)), 5);
   // The replace position does not enter the patch file estimate.
   EXPECT_EQ(patchfile_match_cost(4, 63, 6000000, at(r, 1000000, 6000000)), 5);
+}
+
+// The match search passes over whole stretches of a chain on the strength of
+// these two lists: a cost may change with the length only right after a
+// listed tier end, and with the position only at a listed price change.
+int cost_in(bool patchFile, int mode, std::int64_t length, std::int64_t q, const CostContext& context) {
+  return patchFile ? patchfile_match_cost(mode, length, q, context) : oldfile_match_cost(mode, length, q, context);
+}
+
+TEST(MatchCost, ALengthPartChangesOnlyAfterATierEnd) {
+  for (const bool patchFile : {false, true}) {
+    for (int mode = 1; mode <= 4; ++mode) {
+      for (const std::int64_t running : {0, 70000, 20000000}) {
+        const CostContext context = at(running, 30000000, running + 5);
+        for (const std::int64_t q : {running, running + 5, running + 300, std::int64_t{5000000}}) {
+          for (std::int64_t length = 3; length < 70000; ++length) {
+            if (cost_in(patchFile, mode, length + 1, q, context) == cost_in(patchFile, mode, length, q, context))
+              continue;
+            EXPECT_TRUE(std::count(kLengthTierEnds.begin(), kLengthTierEnds.end(), length))
+                << "MODE " << mode << (patchFile ? " patch" : " old") << " length " << length;
+          }
+        }
+      }
+    }
+  }
+}
+
+TEST(MatchCost, APositionPartChangesOnlyAtAPriceChange) {
+  for (const bool patchFile : {false, true}) {
+    for (int mode = 1; mode <= 4; ++mode) {
+      for (const std::int64_t running : {100, 70000, 8400000}) {
+        const CostContext context = at(running, 30000000, running + 777);
+        const auto changes = price_change_positions(context);
+        std::vector<std::int64_t> probed;
+        for (std::int64_t q = running - 20000; q < running + 60000; ++q) probed.push_back(q);
+        for (const std::int64_t around : {4194304, 8388607, 16777216})
+          for (std::int64_t q = around - 3; q <= around + 3; ++q) probed.push_back(q);
+        for (const std::int64_t q : probed) {
+          for (const std::int64_t length : {3, 40, 100, 70000}) {
+            if (cost_in(patchFile, mode, length, q, context) == cost_in(patchFile, mode, length, q - 1, context))
+              continue;
+            EXPECT_TRUE(std::count(changes.begin(), changes.end(), q))
+                << "MODE " << mode << (patchFile ? " patch" : " old") << " q " << q << " running " << running;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "maker/match_cost.h"
 #include "support/maker_harness.h"
@@ -463,6 +464,66 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
           ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
           ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
         }
+      }
+    }
+  }
+}
+
+// Files built like machine code: a few hundred short byte sequences of very
+// unequal frequency, with padding runs, so that common keys have chains of
+// thousands of positions, split by every price change, where only a few
+// positions, or very many, agree for the length a candidate needs. The
+// newfile is the oldfile with blocks moved, changed and inserted.
+Bytes code_like(test::Rng& rng, std::size_t size) {
+  std::vector<Bytes> words;
+  for (int i = 0; i < 300; ++i) words.push_back(rng.bytes(2 + rng.below(5)));
+  Bytes data;
+  while (data.size() < size) {
+    const std::uint64_t pick = rng.below(1000);
+    if (pick < 10) {
+      data.insert(data.end(), 8 + rng.below(60), 0);
+      continue;
+    }
+    // Squaring makes the first words far more common than the last.
+    const Bytes& word = words[static_cast<std::size_t>(pick * pick / 1000 * words.size() / 1000)];
+    data.insert(data.end(), word.begin(), word.end());
+  }
+  data.resize(size);
+  return data;
+}
+
+Bytes edited(test::Rng& rng, const Bytes& old) {
+  Bytes neu;
+  while (neu.size() < old.size()) {
+    const std::size_t from = rng.below(old.size() - 2000);
+    const std::size_t length = 200 + rng.below(1800);
+    neu.insert(neu.end(), old.begin() + static_cast<long>(from), old.begin() + static_cast<long>(from + length));
+    const Bytes fresh = rng.bytes(rng.below(40));
+    neu.insert(neu.end(), fresh.begin(), fresh.end());
+  }
+  return neu;
+}
+
+TEST(FindMatch, AgreesWithTheFaithfulWalkOnCodeLikeFiles) {
+  test::Rng rng(47);
+  const Bytes old = code_like(rng, 120000);
+  const Bytes neu = edited(rng, old);
+  const Bytes patch = concat({header(), edited(rng, old)});
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const int minBlock : {0, 4}) {
+      Indexed indexed(old, neu, patch, minBlock, kLevels[(minBlock + mode) % 3]);
+      for (int sample = 0; sample < 60; ++sample) {
+        const auto p = static_cast<std::int64_t>(rng.below(neu.size() + 1));
+        // Running positions near the candidates as often as far from them.
+        indexed.index.state.running = static_cast<std::int64_t>(rng.below(sample % 2 ? 130000 : 300000));
+        indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(130000));
+        indexed.index.reset_match_memo();
+        const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+        const auto actual = indexed.index.find_match(mode, p);
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
+        if (!expected) continue;
+        ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
+        ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
       }
     }
   }

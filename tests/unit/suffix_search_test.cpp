@@ -1,0 +1,105 @@
+#include "maker/suffix_search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "maker/match_index.h"
+#include "support/test_support.h"
+
+namespace vd {
+namespace {
+
+using test::Bytes;
+
+// A file with its suffix array, as the match index builds it.
+struct SortedFile {
+  Bytes data;
+  FileLists lists;
+
+  explicit SortedFile(Bytes bytes) : data(std::move(bytes)) {
+    EXPECT_TRUE(lists.allocate(&std::calloc, static_cast<std::int64_t>(data.size()), 3));
+    lists.build(data.data(), static_cast<std::int64_t>(data.size()), 0, true);
+  }
+  std::int64_t size() const { return static_cast<std::int64_t>(data.size()); }
+  // How many bytes from position q agree with the target, at most `limit`.
+  std::int64_t agreement(std::int64_t q, const Bytes& target, std::int64_t limit) const {
+    std::int64_t n = 0;
+    while (n < limit && q + n < size() && data[q + n] == target[n]) ++n;
+    return n;
+  }
+};
+
+TEST(SuffixSearch, TheSuffixArraySortsEveryPosition) {
+  test::Rng rng(41);
+  const SortedFile file(rng.bytes(3000, 'a', 'c'));
+  const std::int32_t* suffixes = file.lists.suffixes();
+  ASSERT_NE(suffixes, nullptr);
+  std::vector<bool> seen(file.data.size());
+  for (std::int64_t i = 0; i < file.size(); ++i) {
+    seen[suffixes[i]] = true;
+    if (i > 0) {
+      ASSERT_TRUE(std::lexicographical_compare(file.data.begin() + suffixes[i - 1], file.data.end(),
+                                               file.data.begin() + suffixes[i], file.data.end()));
+    }
+  }
+  EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool b) { return b; }));
+}
+
+TEST(SuffixSearch, PatchFileListsGetNoSuffixArray) {
+  Bytes data(100, 'x');
+  FileLists lists;
+  ASSERT_TRUE(lists.allocate(&std::calloc, 100 - 12, 3));
+  lists.build(data.data(), 100, 12, false);
+  EXPECT_EQ(lists.suffixes(), nullptr);
+}
+
+// Targets taken from the file (some running into its end), changed here and
+// there, and cut to lengths short and long, against a count by hand.
+TEST(SuffixSearch, LongestMatchAndAgreeingPositionsAgreeWithACount) {
+  test::Rng rng(43);
+  const SortedFile file(rng.bytes(4000, 'a', 'd'));
+  std::vector<std::uint32_t> listed;
+  for (int round = 0; round < 300; ++round) {
+    const auto from = static_cast<std::int64_t>(rng.below(file.data.size()));
+    Bytes target(file.data.begin() + from, file.data.end());
+    target.resize(40 + rng.below(40), 'a');
+    if (round % 3 == 0) target[rng.below(target.size())] = 'e';
+    const auto targetLength = static_cast<std::int64_t>(1 + rng.below(target.size()));
+    SuffixSearch search(file.data.data(), file.size(), file.lists.suffixes(), target.data(), targetLength, listed);
+
+    std::int64_t longest = 0;
+    for (std::int64_t q = 0; q < file.size(); ++q) longest = std::max(longest, file.agreement(q, target, targetLength));
+    ASSERT_EQ(search.longest_match(), longest) << "round " << round;
+
+    for (const std::int64_t length : {3, 5, 8, 12}) {
+      const std::int64_t most = 1 + static_cast<std::int64_t>(rng.below(60));
+      const auto low = static_cast<std::int64_t>(rng.below(file.data.size()));
+      const std::int64_t high = low + static_cast<std::int64_t>(rng.below(file.data.size()));
+      const auto positions = search.positions_agreeing(length, most, low, high);
+      std::int64_t agreeing = 0;
+      for (std::int64_t q = 0; q < file.size(); ++q) {
+        if (file.agreement(q, target, std::min(length, targetLength)) < std::min(length, targetLength)) continue;
+        ++agreeing;
+        if (positions && q >= low && q <= high) {
+          ASSERT_TRUE(std::binary_search(positions->begin(), positions->end(), static_cast<std::uint32_t>(q)))
+              << "round " << round << " length " << length << " q " << q;
+        }
+      }
+      if (!positions) {
+        ASSERT_GT(agreeing, most) << "round " << round << " length " << length;
+        continue;
+      }
+      ASSERT_TRUE(std::is_sorted(positions->begin(), positions->end()));
+      for (const std::uint32_t q : *positions) {
+        ASSERT_GE(q, low);
+        ASSERT_LE(q, high);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace vd
