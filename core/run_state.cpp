@@ -67,6 +67,9 @@ CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count) {
     if (std::fwrite(buffer.data, 1, n, destination) != n) return CopyFault::Write;
     count -= static_cast<std::int64_t>(n);
   }
+  // A break that came during the last piece is not left for later: nothing
+  // may check again before the copy is put in place.
+  check_break();
   return CopyFault::None;
 }
 

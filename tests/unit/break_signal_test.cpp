@@ -50,6 +50,22 @@ TEST(BreakSignal, ChecksummingAFileStopsForABreak) {
   EXPECT_EXIT(run(), testing::ExitedWithCode(20), "");
 }
 
+// A break that comes while the last piece of a copy is written is honoured
+// when the copy ends, before anything can put the copy in place. An empty
+// copy, with the break already there, is that moment.
+TEST(BreakSignal, ABreakDuringTheLastPieceOfACopyEndsTheRun) {
+  auto run = [] {
+    install_break_handlers();
+    alloc_working_buffer(64);
+    FILE* source = std::tmpfile();
+    FILE* destination = std::tmpfile();
+    std::raise(SIGINT);
+    copy_stream(source, destination, 0);
+    std::exit(0);
+  };
+  EXPECT_EXIT(run(), testing::ExitedWithCode(20), "");
+}
+
 // While a hold stands, a break waits; it is honoured when the hold ends.
 TEST(BreakSignal, AHoldDefersTheBreakUntilItEnds) {
   auto run = [] {
