@@ -64,23 +64,20 @@ bool ChainWalk::offer(std::int64_t q, std::int64_t length) {
   return best->length == block_length_limit(mode);
 }
 
-// A candidate that one byte shows cannot reach length_to_beat_best() is
-// skipped when `maySkip`: it would not have become the best, and the walk
-// would not have ended at it.
-bool ChainWalk::try_candidate(std::int64_t q, bool maySkip) {
+// A candidate that one byte shows cannot have `needed` bytes is skipped (0
+// skips none). Given a length a candidate needs to beat the best gain, it
+// would not have become the best, and the walk would not have ended at it.
+bool ChainWalk::try_candidate(std::int64_t q, std::int64_t needed) {
   const std::int64_t maxLength = longest_possible(q);
-  if (best && maySkip) {
-    const std::int64_t needed = length_to_beat_best(q);
-    if (needed > maxLength) return false;
-    if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) return false;
-  }
+  if (needed > maxLength) return false;
+  if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) return false;
   // The key bytes are known to agree.
   return offer(q, keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength));
 }
 
-bool ChainWalk::walk_candidates(Chain candidates, bool maySkip) {
+bool ChainWalk::walk_candidates(Chain candidates, std::int64_t needed) {
   for (const std::uint32_t q : candidates)
-    if (try_candidate(q, maySkip)) return true;
+    if (try_candidate(q, needed)) return true;
   return false;
 }
 
@@ -89,7 +86,7 @@ void ChainWalk::run() {
   // With a best candidate of full length already, the walk ends after the
   // next candidate that counts, whatever it is: measure each in full.
   if (best && best->length == block_length_limit(mode)) {
-    walk_candidates(chain, false);
+    walk_candidates(chain, 0);
     return;
   }
   Pattern pattern;
@@ -130,18 +127,20 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
   std::int64_t longest = longest_possible(segment.front());
   if (searchable) longest = std::min(longest, suffixes->longest_match());
   std::optional<std::int64_t> checkedGain;
+  std::int64_t needed = 0;  // by a candidate of this segment to beat the best
   std::size_t next = 0;
   while (next < segment.size()) {
     const std::int64_t q = segment[next];
     if (best && best->gain() != checkedGain) {
       checkedGain = best->gain();
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
+      needed = length_to_beat_best(q);
       if (searchable)
-        if (const auto listed = suffixes->positions_agreeing(length_to_beat_best(q), most_worth_listing(segment, next),
-                                                             q, segment.back()))
-          return walk_candidates(*listed, true);
+        if (const auto listed = suffixes->positions_agreeing(needed, most_worth_listing(segment, next), q,
+                                                             segment.back()))
+          return walk_candidates(*listed, needed);
     }
-    if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], true))
+    if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))
       return true;
   }
   return false;
@@ -240,7 +239,7 @@ bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pa
 
 // The candidate whose run ends where the newfile's does: its first
 // `targetRun` bytes are known to agree. The one-byte test of
-// walk_candidates decides whether measuring the rest can pay.
+// try_candidate decides whether measuring the rest can pay.
 bool ChainWalk::offer_if_it_can_win(std::int64_t q, std::int64_t targetRun) {
   const std::int64_t needed = length_to_beat_best(q);
   if (needed > longest_possible(q)) return false;
