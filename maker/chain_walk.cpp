@@ -12,14 +12,14 @@ constexpr int kLongestPeriod = 8;
 constexpr std::int64_t kLongRepeat = 64;
 
 // How many bytes from p on repeat `pattern` (period bytes), at most `limit`.
+// After its first period bytes, a repetition is every byte equal to the one
+// a period before it, which compares eight bytes at a time.
 std::int64_t pattern_run(const std::uint8_t* p, const std::uint8_t* pattern, int period, std::int64_t limit) {
-  std::int64_t n = 0;
-  if (period == 1) {
-    while (n < limit && p[n] == pattern[0]) ++n;
-    return n;
-  }
-  for (int phase = 0; n < limit && p[n] == pattern[phase]; phase = phase + 1 == period ? 0 : phase + 1) ++n;
-  return n;
+  const std::int64_t start = std::min<std::int64_t>(period, limit);
+  for (std::int64_t n = 0; n < start; ++n)
+    if (p[n] != pattern[n]) return n;
+  if (start < period) return start;
+  return period + common_prefix(p + period, p, limit - period);
 }
 
 // x rounded down to a multiple of the period; runs of one byte value are by
@@ -136,14 +136,32 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       needed = length_to_beat_best(q);
       if (searchable)
-        if (const auto listed = suffixes->positions_agreeing(needed, most_worth_listing(segment, next), q,
-                                                             segment.back()))
-          return walk_candidates(*listed, needed);
+        if (const auto listed = list_what_can_win(segment, next, needed)) return walk_candidates(*listed, needed);
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))
       return true;
   }
   return false;
+}
+
+// The positions from segment[next] on that can end as the best, in order,
+// when few enough: those agreeing for `needed` bytes, or else those that can
+// gain as much as the segment's most agreeing position does. Whatever ends
+// as the best here gains at least that much, and the first of the highest
+// gain is among them, as is the first of full length, where the walk would
+// end (the highest gain of all is that of full length). Walking only these
+// therefore ends with the same best.
+std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t next, std::int64_t needed) {
+  constexpr std::size_t kMostVisited = 64;
+  const std::int64_t q = segment[next];
+  const std::int64_t most = most_worth_listing(segment, next);
+  if (const auto listed = suffixes->positions_agreeing(needed, most, q, segment.back())) return listed;
+  const auto longest = suffixes->longest_match_within(q, segment.back(), kMostVisited);
+  if (!longest) return std::nullopt;
+  const std::int64_t gain = *longest - cost_of(*longest, base + q);
+  if (gain <= best->gain()) return std::nullopt;
+  return suffixes->positions_agreeing(std::max<std::int64_t>(3, gain + cost_of(3, base + q)), most, q,
+                                      segment.back());
 }
 
 // Listing a position costs about as much as testing a candidate: a list pays

@@ -51,6 +51,7 @@ struct ChainWalk {
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next);
+  std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);

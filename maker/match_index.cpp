@@ -152,7 +152,7 @@ void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, st
   const std::int64_t newLeft = session_.newSize - p;
   std::optional<SuffixSearch> suffixes;
   if (lists.suffixes() != nullptr)
-    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), listed_);
+    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_);
   ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
                  lists.key_length(),
                  data,

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "maker/session.h"
+#include "maker/suffix_search.h"
 
 namespace vd {
 
@@ -120,7 +121,7 @@ class MatchIndex {
   ZeroAllocator alloc_;
   FileLists oldLists_;
   FileLists patchLists_;
-  mutable std::vector<std::uint32_t> listed_;  // lends its capacity to every search
+  mutable SuffixSearch::Buffers searchBuffers_;
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
 };

@@ -7,9 +7,16 @@
 namespace vd {
 
 SuffixSearch::SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-                           const std::uint8_t* target, std::int64_t targetLength,
-                           std::vector<std::uint32_t>& listed)
-    : data_(data), size_(size), suffixes_(suffixes), target_(target), targetLength_(targetLength), listed_(listed) {}
+                           const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers)
+    : data_(data),
+      size_(size),
+      suffixes_(suffixes),
+      target_(target),
+      targetLength_(targetLength),
+      listed_(buffers.listed),
+      visited_(buffers.visited) {
+  visited_.clear();
+}
 
 // How many bytes the suffix at `index` agrees with the target, knowing that
 // the first `known` do.
@@ -51,6 +58,10 @@ void SuffixSearch::locate() {
   insertAt_ = low;
   // The suffixes that agree longest stand right beside the place found.
   longest_ = std::max(low > 0 ? lowAgrees : 0, low < size_ ? highAgrees : 0);
+  nextBelow_ = low - 1;
+  nextAbove_ = low;
+  belowAgrees_ = low > 0 ? lowAgrees : -1;
+  aboveAgrees_ = low < size_ ? highAgrees : -1;
 }
 
 std::int64_t SuffixSearch::longest_match() {
@@ -121,6 +132,32 @@ std::optional<std::span<const std::uint32_t>> SuffixSearch::positions_agreeing(s
   const auto begin = std::lower_bound(listed_.begin(), listed_.end(), from);
   const auto end = std::upper_bound(begin, listed_.end(), last);
   return std::span<const std::uint32_t>(begin, end);
+}
+
+// Going away from the place where the target would be inserted, on either
+// side, suffixes agree less and less; taking the side that agrees more each
+// time visits them all in the order of their agreement.
+bool SuffixSearch::visit_next() {
+  const bool below = belowAgrees_ >= aboveAgrees_;
+  const std::int64_t agrees = below ? belowAgrees_ : aboveAgrees_;
+  if (agrees < 3) return false;
+  std::int64_t& index = below ? nextBelow_ : nextAbove_;
+  visited_.emplace_back(static_cast<std::uint32_t>(suffixes_[index]), agrees);
+  index += below ? -1 : 1;
+  const bool inside = index >= 0 && index < size_;
+  (below ? belowAgrees_ : aboveAgrees_) = inside ? agreement(index, 0) : -1;
+  return true;
+}
+
+std::optional<std::int64_t> SuffixSearch::longest_match_within(std::int64_t from, std::int64_t last,
+                                                               std::size_t most) {
+  if (!located_) locate();
+  for (std::size_t i = 0; i < most; ++i) {
+    if (i == visited_.size() && !visit_next()) return std::nullopt;
+    const auto [position, agrees] = visited_[i];
+    if (position >= from && position <= last) return agrees;
+  }
+  return std::nullopt;
 }
 
 }  // namespace vd

@@ -14,11 +14,16 @@ namespace vd {
 
 class SuffixSearch {
  public:
+  // Memory a search only borrows, so that searches do not allocate.
+  struct Buffers {
+    std::vector<std::uint32_t> listed;
+    std::vector<std::pair<std::uint32_t, std::int64_t>> visited;  // position, agreement
+  };
+
   // `suffixes` holds the file's positions sorted by the bytes from there on;
-  // only the first `targetLength` bytes of the target are looked at. The
-  // positions listed are kept in `listed`, which only lends its capacity.
+  // only the first `targetLength` bytes of the target are looked at.
   SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-               const std::uint8_t* target, std::int64_t targetLength, std::vector<std::uint32_t>& listed);
+               const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers);
 
   // The most bytes in which any position of the file agrees with the target.
   std::int64_t longest_match();
@@ -27,6 +32,10 @@ class SuffixSearch {
   // for fewer; none when more than `most` positions of the file agree.
   std::optional<std::span<const std::uint32_t>> positions_agreeing(std::int64_t length, std::int64_t most,
                                                                    std::int64_t from, std::int64_t last);
+  // The most bytes (3 or more) in which a position from `from` to `last`
+  // agrees with the target, provided that position is among the `most`
+  // positions of the file that agree longest.
+  std::optional<std::int64_t> longest_match_within(std::int64_t from, std::int64_t last, std::size_t most);
 
  private:
   void locate();
@@ -34,6 +43,7 @@ class SuffixSearch {
   bool agrees_for(std::int64_t index, std::int64_t length) const;
   std::int64_t count_agreeing(std::int64_t start, int direction, std::int64_t length, std::int64_t most) const;
   bool list_agreeing(std::int64_t length, std::int64_t most);
+  bool visit_next();
 
   const std::uint8_t* data_;
   std::int64_t size_;
@@ -45,6 +55,13 @@ class SuffixSearch {
   std::int64_t insertAt_ = 0;  // the first suffix not below the target
   std::int64_t longest_ = 0;
   std::vector<std::uint32_t>& listed_;
+  // Suffixes in the order of their agreement, longest first, as far as
+  // visited: the next below is at nextBelow_, the next above at nextAbove_.
+  std::vector<std::pair<std::uint32_t, std::int64_t>>& visited_;
+  std::int64_t nextBelow_ = 0;
+  std::int64_t nextAbove_ = 0;
+  std::int64_t belowAgrees_ = -1;  // -1 when there is none left
+  std::int64_t aboveAgrees_ = -1;
   std::int64_t listedFor_ = -1;  // the length the listed positions agree for
   // More than tooManyCount_ positions agree for tooManyFor_ bytes.
   std::int64_t tooManyFor_ = 0;

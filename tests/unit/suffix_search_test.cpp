@@ -61,14 +61,14 @@ TEST(SuffixSearch, PatchFileListsGetNoSuffixArray) {
 TEST(SuffixSearch, LongestMatchAndAgreeingPositionsAgreeWithACount) {
   test::Rng rng(43);
   const SortedFile file(rng.bytes(4000, 'a', 'd'));
-  std::vector<std::uint32_t> listed;
+  SuffixSearch::Buffers buffers;
   for (int round = 0; round < 300; ++round) {
     const auto from = static_cast<std::int64_t>(rng.below(file.data.size()));
     Bytes target(file.data.begin() + from, file.data.end());
     target.resize(40 + rng.below(40), 'a');
     if (round % 3 == 0) target[rng.below(target.size())] = 'e';
     const auto targetLength = static_cast<std::int64_t>(1 + rng.below(target.size()));
-    SuffixSearch search(file.data.data(), file.size(), file.lists.suffixes(), target.data(), targetLength, listed);
+    SuffixSearch search(file.data.data(), file.size(), file.lists.suffixes(), target.data(), targetLength, buffers);
 
     std::int64_t longest = 0;
     for (std::int64_t q = 0; q < file.size(); ++q) longest = std::max(longest, file.agreement(q, target, targetLength));
@@ -97,6 +97,38 @@ TEST(SuffixSearch, LongestMatchAndAgreeingPositionsAgreeWithACount) {
         ASSERT_GE(q, low);
         ASSERT_LE(q, high);
       }
+    }
+  }
+}
+
+// Positions visited in the order of their agreement: the first one inside a
+// range is its most agreeing position; none is found only when `most`
+// positions outside the range agree at least as much.
+TEST(SuffixSearch, LongestMatchWithinARangeAgreesWithACount) {
+  test::Rng rng(53);
+  const SortedFile file(rng.bytes(5000, 'a', 'c'));
+  SuffixSearch::Buffers buffers;
+  for (int round = 0; round < 200; ++round) {
+    const auto from = static_cast<std::int64_t>(rng.below(file.data.size()));
+    Bytes target(file.data.begin() + from, file.data.end());
+    target.resize(60, 'a');
+    SuffixSearch search(file.data.data(), file.size(), file.lists.suffixes(), target.data(), 60, buffers);
+    for (int range = 0; range < 5; ++range) {
+      const auto low = static_cast<std::int64_t>(rng.below(file.data.size()));
+      const std::int64_t high = low + static_cast<std::int64_t>(rng.below(range == 0 ? 50 : 2000));
+      const std::size_t most = 1 + rng.below(40);
+      std::int64_t inside = 0;
+      for (std::int64_t q = low; q <= std::min(high, file.size() - 1); ++q)
+        inside = std::max(inside, file.agreement(q, target, 60));
+      const auto found = search.longest_match_within(low, high, most);
+      if (found) {
+        ASSERT_EQ(*found, inside) << "round " << round << " range " << low << "-" << high;
+        continue;
+      }
+      std::size_t atLeastAsGood = 0;
+      for (std::int64_t q = 0; q < file.size(); ++q)
+        if ((q < low || q > high) && file.agreement(q, target, 60) >= inside) ++atLeastAsGood;
+      ASSERT_TRUE(inside < 3 || atLeastAsGood >= most) << "round " << round << " range " << low << "-" << high;
     }
   }
 }
