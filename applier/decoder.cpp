@@ -1,6 +1,7 @@
 #include "applier/decoder.h"
 
 #include "applier/patch_reader.h"
+#include "applier/read_window.h"
 #include "core/block_stream.h"
 #include "core/break_signal.h"
 #include "core/crc32.h"
@@ -11,11 +12,6 @@
 namespace vd {
 namespace {
 
-[[noreturn]] void fail_seek(const char* name) {
-  std::printf("Seek error in %s\n", name);
-  fatal_exit(nullptr, 15, true);
-}
-
 // A crafted stream may repeat one long match again and again; stop at the
 // limit instead of filling the disk.
 void account_output(const DecodeJob& job, std::int64_t& produced, std::uint32_t length) {
@@ -23,25 +19,23 @@ void account_output(const DecodeJob& job, std::int64_t& produced, std::uint32_t 
   if (produced > job.outputLimit) fatal_exit("Bad patchfile (new file too large)", 15, true);
 }
 
-void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound,
-                std::int64_t& produced) {
+struct MatchSources {
+  ReadWindow old;
+  ReadWindow patch;
+};
+
+void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound, std::int64_t& produced,
+                MatchSources& sources) {
   const std::int64_t p = block.position;
   if (p < 0 || p >= bound) {
     std::printf("Bad patchfile %s (position out of range)\n", job.patchName);
     fatal_exit(nullptr, 15, true);
   }
   account_output(job, produced, block.length);
-  if (p < job.oldSize) {
-    if (std::fseek(job.oldStream, p, SEEK_SET) != 0) fail_seek(job.oldName);
-    copy_bytes(job.oldStream, job.output, block.length, job.oldName, job.outputName, true);
-    return;
-  }
-  // The patch stream must come back to where the block stream continues.
-  const long resume = std::ftell(job.patchStream);
-  if (resume < 0 || std::fseek(job.patchStream, p - job.oldSize, SEEK_SET) != 0)
-    fail_seek(job.patchName);
-  copy_bytes(job.patchStream, job.output, block.length, job.patchName, job.outputName, true);
-  if (std::fseek(job.patchStream, resume, SEEK_SET) != 0) fail_seek(job.patchName);
+  if (p < job.oldSize)
+    sources.old.copy_to(p, block.length, job.output, job.outputName);
+  else
+    sources.patch.copy_to(p - job.oldSize, block.length, job.output, job.outputName);
 }
 
 void close_output(const char* outputName) {
@@ -89,6 +83,7 @@ void execute_block_stream(const DecodeJob& job) {
   BlockStreamParser parser(job.fields.mode(), far_width(job.fields.filesize, job.recordOffset));
   const std::int64_t bound = reference_bound(job.oldSize, job.patchLength, job.fields.patchsize);
   std::int64_t produced = 0;
+  MatchSources sources{{job.oldStream, job.oldName}, {job.patchStream, job.patchName}};
   for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
     check_break();
     Block block;
@@ -97,7 +92,7 @@ void execute_block_stream(const DecodeJob& job) {
       fatal_exit(nullptr, 15, true);
     }
     if (block.is_match()) {
-      copy_match(job, block, bound, produced);
+      copy_match(job, block, bound, produced, sources);
     } else {
       account_output(job, produced, block.length);
       reader.copy_to(job.output, block.length, job.outputName);

@@ -108,10 +108,10 @@ std::optional<std::uint32_t> produced_crc(const Bytes& old, const Bytes& patch, 
   char* outData = nullptr;
   std::size_t outSize = 0;
   DecodeJob job;
-  job.oldStream = memory_stream(oldImage);
+  job.oldStream = unnamed_file_stream(oldImage);
   job.oldName = "old";
   job.oldSize = static_cast<std::int64_t>(oldImage.size());
-  job.patchStream = memory_stream(patch);
+  job.patchStream = unnamed_file_stream(patch);
   job.patchName = "patch";
   job.patchLength = static_cast<std::int64_t>(patch.size());
   job.recordOffset = static_cast<std::int64_t>(offset);
@@ -175,7 +175,7 @@ void reset_session(ApplierSession& session, const Input& input) {
 }
 
 FILE* open_input(const std::string& path, const Bytes& content, bool realFile) {
-  if (!realFile) return memory_stream(content);
+  if (!realFile) return unnamed_file_stream(content);
   write_file(path, content);
   FILE* stream = std::fopen(path.c_str(), "rb");
   if (stream == nullptr) violated("cannot open an input file");

@@ -113,6 +113,15 @@ FILE* memory_stream(const Bytes& content) {
   return stream;
 }
 
+FILE* unnamed_file_stream(const Bytes& content) {
+  FILE* stream = std::tmpfile();
+  if (stream == nullptr) violated("tmpfile failed");
+  if (!content.empty() && std::fwrite(content.data(), 1, content.size(), stream) != content.size())
+    violated("cannot fill an unnamed file");
+  std::rewind(stream);
+  return stream;
+}
+
 void violated(const char* what) {
   std::fprintf(stderr, "fuzz invariant violated: %s\n", what);
   std::abort();

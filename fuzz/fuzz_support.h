@@ -43,6 +43,8 @@ std::vector<std::string> stray_files(const std::vector<std::string>& allowed);
 
 // A read-only stream over memory (an empty range is allowed).
 FILE* memory_stream(const Bytes& content);
+// The content in a file without a name, for readers that need a file.
+FILE* unnamed_file_stream(const Bytes& content);
 
 // Stops the process with a message on stderr, which libFuzzer reports as a
 // crash with the input that caused it.
