@@ -83,7 +83,11 @@ void execute_block_stream(const DecodeJob& job) {
   BlockStreamParser parser(job.fields.mode(), far_width(job.fields.filesize, job.recordOffset));
   const std::int64_t bound = reference_bound(job.oldSize, job.patchLength, job.fields.patchsize);
   std::int64_t produced = 0;
-  MatchSources sources{{job.oldStream, job.oldName}, {job.patchStream, job.patchName}};
+  // Four megabytes: too much for the stack, and static storage cannot fail
+  // to be had. One block stream is decoded at a time.
+  static MatchSources sources;
+  sources.old.attach(job.oldStream, job.oldName);
+  sources.patch.attach(job.patchStream, job.patchName);
   for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
     check_break();
     Block block;

@@ -126,6 +126,11 @@ void open_output(ApplierSession& session) {
     std::printf("Error while opening %s.\n", name);
     fatal_exit(nullptr, 15, true);
   }
+  // Decoding writes block by block, most of them short: a larger buffer
+  // saves most of the writes. One output is open at a time, and it is
+  // closed before the next one is opened.
+  static char buffer[64 * 1024];
+  std::setvbuf(output, buffer, _IOFBF, sizeof buffer);
   // Only from here on is the output ours to delete when a pass fails.
   run_state().partialOutput = session.outputName;
 }

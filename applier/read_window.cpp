@@ -18,37 +18,47 @@ namespace {
 
 }  // namespace
 
-ReadWindow::ReadWindow(FILE* stream, const char* name) : stream_(stream), name_(name) {
+void ReadWindow::attach(FILE* stream, const char* name) {
+  stream_ = stream;
+  name_ = name;
+  page_.fill(-1);
   // Reads go to the file itself, past the stream's buffer: anything still
   // in that buffer must be in the file first.
   std::fflush(stream_);
 }
 
-// A positioned read leaves the stream where it was, which the patch stream
-// needs: its block stream goes on from there.
-void ReadWindow::fill(std::int64_t position, std::int64_t length) {
+// Reads `wanted` pages from page `first` on with one positioned read, as
+// many as fit before the slots wrap around. A positioned read leaves the
+// stream where it was, which the patch stream needs: its block stream goes
+// on from there.
+void ReadWindow::read_pages(std::int64_t first, std::int64_t wanted) {
   check_break();
-  // Reading more than the match needs pays only for the matches close after
-  // it; a match far away would waste it.
-  const auto want = static_cast<std::size_t>(std::clamp<std::int64_t>(length, kLeast, kSize));
+  const std::int64_t slot = first % kPages;
+  const std::int64_t pages = std::min(wanted, kPages - slot);
+  std::uint8_t* into = bytes_.data() + slot * kPageSize;
   ssize_t got;
-  while ((got = pread(fileno(stream_), bytes_.data(), want, position)) < 0 && errno == EINTR) check_break();
-  start_ = position;
-  filled_ = got < 0 ? 0 : got;
+  while ((got = pread(fileno(stream_), into, static_cast<std::size_t>(pages * kPageSize), first * kPageSize)) < 0 &&
+         errno == EINTR)
+    check_break();
+  const std::int64_t read = got < 0 ? 0 : got;
+  for (std::int64_t i = 0; i < pages; ++i) {
+    page_[slot + i] = first + i;
+    valid_[slot + i] = std::clamp<std::int64_t>(read - i * kPageSize, 0, kPageSize);
+  }
 }
 
 void ReadWindow::copy_to(std::int64_t position, std::int64_t length, FILE* output, const char* outputName) {
   while (length > 0) {
-    if (position < start_ || position >= start_ + filled_) {
-      fill(position, length);
-      if (filled_ == 0) fail_copy(CopyFault::Read, name_, outputName);
-    }
-    const std::int64_t take = std::min(length, start_ + filled_ - position);
-    const auto n = static_cast<std::size_t>(take);
-    if (std::fwrite(bytes_.data() + (position - start_), 1, n, output) != n)
+    const std::int64_t page = position / kPageSize;
+    const std::int64_t slot = page % kPages;
+    if (page_[slot] != page) read_pages(page, (position % kPageSize + length + kPageSize - 1) / kPageSize);
+    const std::int64_t offset = position % kPageSize;
+    if (offset >= valid_[slot]) fail_copy(CopyFault::Read, name_, outputName);
+    const auto take = static_cast<std::size_t>(std::min(length, valid_[slot] - offset));
+    if (std::fwrite(bytes_.data() + slot * kPageSize + offset, 1, take, output) != take)
       fail_copy(CopyFault::Write, name_, outputName);
-    position += take;
-    length -= take;
+    position += static_cast<std::int64_t>(take);
+    length -= static_cast<std::int64_t>(take);
   }
 }
 

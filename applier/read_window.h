@@ -1,7 +1,8 @@
-// A window onto the oldfile or the patch file that serves the matches of a
-// block stream. Matches often lie near one another, so many are copied from
-// memory; the file is read only when a match leaves the window, and the
-// stream (which must belong to a file) is left where it was.
+// The pages of the oldfile or the patch file that the matches of a block
+// stream have read lately. Matches often return to places read before, so
+// many are copied from memory; missing pages are read with positioned
+// reads, several at a time where a match needs several, and the stream
+// (which must belong to a file) is left where it was.
 #pragma once
 
 #include <array>
@@ -12,10 +13,11 @@ namespace vd {
 
 class ReadWindow {
  public:
-  static constexpr std::int64_t kSize = 64 * 1024;
-  static constexpr std::int64_t kLeast = 4096;
+  static constexpr std::int64_t kPageSize = 4096;
+  static constexpr std::int64_t kPages = 512;
 
-  ReadWindow(FILE* stream, const char* name);
+  // Starts serving `stream` afresh, with no page read yet.
+  void attach(FILE* stream, const char* name);
 
   // Writes `length` bytes of the file from `position` on to the output. A
   // read or write that fails, or a file that ends first, ends the run with
@@ -23,13 +25,15 @@ class ReadWindow {
   void copy_to(std::int64_t position, std::int64_t length, FILE* output, const char* outputName);
 
  private:
-  void fill(std::int64_t position, std::int64_t length);
+  void read_pages(std::int64_t first, std::int64_t wanted);
 
-  FILE* stream_;
-  const char* name_;
-  std::array<std::uint8_t, kSize> bytes_;
-  std::int64_t start_ = 0;  // file position of bytes_[0]
-  std::int64_t filled_ = 0;
+  FILE* stream_ = nullptr;
+  const char* name_ = "";
+  // Page p lives in slot p % kPages; a slot's page number, -1 while empty,
+  // and how many of its bytes the file has.
+  std::array<std::uint8_t, kPageSize * kPages> bytes_;
+  std::array<std::int64_t, kPages> page_;
+  std::array<std::int64_t, kPages> valid_;
 };
 
 }  // namespace vd

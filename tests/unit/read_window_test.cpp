@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "core/run_state.h"
@@ -21,6 +22,12 @@ FILE* unnamed_file(const Bytes& bytes) {
   return stream;
 }
 
+std::unique_ptr<ReadWindow> window_on(FILE* stream, const char* name) {
+  auto window = std::make_unique<ReadWindow>();
+  window->attach(stream, name);
+  return window;
+}
+
 Bytes written(FILE* output) {
   std::fflush(output);
   std::rewind(output);
@@ -29,20 +36,23 @@ Bytes written(FILE* output) {
   return bytes;
 }
 
-// Matches near one another, far apart, across the window's end, longer than
-// the window, and going backwards: every one copies exactly its bytes.
+// Matches near one another, far apart, across page ends, longer than all
+// pages together, going backwards, and over pages that share a place (a
+// multiple of all pages apart): every one copies exactly its bytes.
 TEST(ReadWindow, CopiesEveryMatchExactly) {
   test::Rng rng(59);
-  const Bytes file = rng.bytes(300000);
+  constexpr std::int64_t kAll = ReadWindow::kPageSize * ReadWindow::kPages;
+  const Bytes file = rng.bytes(3 * kAll);
   FILE* stream = unnamed_file(file);
   FILE* output = std::tmpfile();
-  ReadWindow window(stream, "file");
+  const auto window = window_on(stream, "file");
   const std::vector<std::pair<std::int64_t, std::int64_t>> matches = {
-      {100, 10},    {120, 3000},  {4000, 200},  {200000, 5},        {10, 70000},
-      {299990, 10}, {70000, 1},   {131070, 5},  {0, 300000},        {5000, ReadWindow::kSize + 7}};
+      {100, 10},         {120, 3000},   {4000, 200},     {200000, 5},      {10, 70000},
+      {3 * kAll - 10, 10}, {70000, 1},  {4095, 2},       {100 + kAll, 10}, {100, 10},
+      {0, 3 * kAll},     {5000, kAll + 7}, {kAll - 4096, 8192}};
   Bytes expected;
   for (const auto& [position, length] : matches) {
-    window.copy_to(position, length, output, "out");
+    window->copy_to(position, length, output, "out");
     expected.insert(expected.end(), file.begin() + position, file.begin() + position + length);
   }
   EXPECT_EQ(written(output), expected);
@@ -56,8 +66,7 @@ TEST(ReadWindow, LeavesTheStreamWhereItWas) {
   FILE* stream = unnamed_file(file);
   std::fseek(stream, 7, SEEK_SET);
   FILE* output = std::tmpfile();
-  ReadWindow window(stream, "patch");
-  window.copy_to(12, 5, output, "out");
+  window_on(stream, "patch")->copy_to(12, 5, output, "out");
   EXPECT_EQ(std::ftell(stream), 7);
   EXPECT_EQ(std::fgetc(stream), '7');
   EXPECT_EQ(written(output), test::bytes_of("cdefg"));
@@ -71,8 +80,7 @@ TEST(ReadWindow, SeesBytesStillInTheStreamsBuffer) {
   FILE* stream = std::tmpfile();
   std::fputs("fresh bytes", stream);
   FILE* output = std::tmpfile();
-  ReadWindow window(stream, "old");
-  window.copy_to(6, 5, output, "out");
+  window_on(stream, "old")->copy_to(6, 5, output, "out");
   EXPECT_EQ(written(output), test::bytes_of("bytes"));
   std::fclose(stream);
   std::fclose(output);
@@ -86,9 +94,9 @@ TEST(ReadWindow, AMatchPastTheEndOfTheFileEndsTheRun) {
     alloc_working_buffer();
     FILE* stream = unnamed_file(test::bytes_of("0123456789"));
     FILE* output = std::tmpfile();
-    ReadWindow window(stream, "old");
-    window.copy_to(8, 2, output, "out");
-    window.copy_to(8, 3, output, "out");
+    const auto window = window_on(stream, "old");
+    window->copy_to(8, 2, output, "out");
+    window->copy_to(8, 3, output, "out");
     std::exit(0);
   };
   EXPECT_EXIT(run(), testing::ExitedWithCode(15), "Error while reading old");
