@@ -192,7 +192,7 @@ int ChainWalk::target_period() const {
     // A longer pattern pays only where it repeats for long: short repeats are
     // common in executables, and walking them stretch by stretch costs more
     // than it saves.
-    if (period == 1 || pattern_run(target, target, period, kLongRepeat) == kLongRepeat) return period;
+    if (period == 1 || pattern_run(target, target, period, std::min(kLongRepeat, newLeft)) == kLongRepeat) return period;
   }
   return 0;
 }

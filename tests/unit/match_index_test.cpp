@@ -529,6 +529,29 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnCodeLikeFiles) {
   }
 }
 
+// A newfile that ends in a short pattern repeated fewer than 64 times: the
+// search looks at no byte past the newfile's end (the sanitized build checks
+// that), and still finds what the faithful walk finds.
+TEST(FindMatch, APatternThatRunsToTheEndOfTheNewfileIsReadNoFurther) {
+  test::Rng rng(61);
+  Bytes pattern;
+  for (int i = 0; i < 20; ++i) pattern.insert(pattern.end(), {0x12, 0x34, 0x56});
+  const Bytes old = concat({rng.bytes(500), pattern, pattern, rng.bytes(100)});
+  const Bytes neu = concat({rng.bytes(300), pattern});
+  for (int mode = 1; mode <= 4; ++mode) {
+    Indexed indexed(old, neu, {}, 0, test::refuse_nothing());
+    for (std::int64_t p = 300; p <= static_cast<std::int64_t>(neu.size()); ++p) {
+      indexed.index.reset_match_memo();
+      const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+      const auto actual = indexed.index.find_match(mode, p);
+      ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
+      if (!expected) continue;
+      ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
+      ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+    }
+  }
+}
+
 // A run in the oldfile longer than the newfile's: its candidates are as long
 // as the newfile's run until the oldfile's run has fewer bytes left, then one
 // shorter each. Where that crosses the end of a length tier, a shorter, later
