@@ -137,6 +137,7 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       needed = length_to_beat_best(q);
       if (searchable)
         if (const auto listed = list_what_can_win(segment, next, needed)) return walk_candidates(*listed, needed);
+      if (runs_serve(pattern)) return walk_long_runs(q, segment.back(), pattern);
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))
       return true;
@@ -222,15 +223,19 @@ std::int64_t ChainWalk::run_candidate_length(std::int64_t q, std::int64_t runLef
 // of a shorter length tier. Those and the stretch's first are offered, in
 // order; `next` moves past the stretch's members in the segment.
 bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern) {
+  const std::int64_t first = segment[next];
+  const std::int64_t run = pattern_run(data + first, target, pattern.period, size - first);
+  const std::int64_t members = std::min<std::int64_t>(round_down(run - keyLength, pattern.period) / pattern.period + 1,
+                                                      static_cast<std::int64_t>(segment.size() - next));
+  next += static_cast<std::size_t>(members);
+  return offer_stretch(first, run, first + (members - 1) * pattern.period, pattern);
+}
+
+// The candidates of one stretch that can beat the best: `run` bytes of the
+// pattern from `first` on, chain members from `first` to `last`.
+bool ChainWalk::offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern) {
   const int period = pattern.period;
   const std::int64_t targetRun = pattern.run;
-  const std::int64_t first = segment[next];
-  const std::int64_t run = pattern_run(data + first, target, period, size - first);
-  const std::int64_t members =
-      std::min<std::int64_t>(round_down(run - keyLength, period) / period + 1,
-                             static_cast<std::int64_t>(segment.size() - next));
-  next += static_cast<std::size_t>(members);
-  const std::int64_t last = first + (members - 1) * period;
   const std::int64_t level = first + run - targetRun;
   const bool hasLevel = run >= targetRun && round_down(run - targetRun, period) == run - targetRun && level <= last;
   // Every candidate costs at least 1, so the candidates other than the one
@@ -253,6 +258,51 @@ bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pa
   for (auto q = offered.begin(); q != end; ++q)
     if (offer(*q, run_candidate_length(*q, run - (*q - first), targetRun))) return true;
   return false;
+}
+
+// A newfile that starts with a run of one byte value, 3 bytes or longer,
+// so that every run long enough to hold a candidate that counts is in the
+// run index.
+bool ChainWalk::runs_serve(const Pattern& pattern) const {
+  return runs != nullptr && runs->built() && pattern.period == 1 && pattern.run >= 3;
+}
+
+// The stretches of the segment from `from` to `last`, visiting only the runs
+// that can hold a candidate beating the best. A run shorter than the length
+// needed holds only candidates that short (it is shorter than the
+// newfile's run, so none runs on past it). Once even the newfile's run is
+// too short, only a candidate where a run at least as long ends as the
+// newfile's does can win (see walk_stretch), and only where the byte after
+// the run agrees too. Runs are visited in ascending order, as the chain
+// holds them.
+bool ChainWalk::walk_long_runs(std::int64_t from, std::int64_t last, const Pattern& pattern) {
+  const auto by_end = [](std::int64_t position, const RunIndex::Run& run) { return position < run.end; };
+  std::int64_t position = from;  // chain positions before it are done
+  for (;;) {
+    const std::int64_t needed = length_to_beat_best(from);
+    const bool endsOnly = needed > pattern.run;
+    if (endsOnly && pattern.run == newLeft) return false;
+    const std::int64_t shortest = endsOnly ? pattern.run : needed;
+    const auto list = runs->runs_at_least(target[0], shortest);
+    const std::int64_t gain = best->gain();
+    auto run = std::upper_bound(list.begin(), list.end(), position, by_end);
+    for (; run != list.end() && best->gain() == gain; ++run) {
+      const std::int64_t first = std::max<std::int64_t>(run->end - run->length, position);
+      if (first > last) return false;
+      const std::int64_t length = run->end - first;
+      if (length < shortest) continue;
+      if (!endsOnly) {
+        if (offer_stretch(first, length, std::min<std::int64_t>(run->end - keyLength, last), pattern)) return true;
+        continue;
+      }
+      const std::int64_t end = first + length - pattern.run;
+      if (end > last) return false;
+      if (run->end < size && data[run->end] == target[pattern.run] && offer_if_it_can_win(end, pattern.run))
+        return true;
+    }
+    if (best->gain() == gain) return false;
+    position = (run - 1)->end;
+  }
 }
 
 // The candidate whose run ends where the newfile's does: its first

@@ -13,6 +13,7 @@
 
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
+#include "maker/run_index.h"
 #include "maker/suffix_search.h"
 
 namespace vd {
@@ -31,6 +32,7 @@ struct ChainWalk {
   CostContext context;
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
+  const RunIndex* runs;    // null when the file has none
 
   void run();
 
@@ -54,6 +56,9 @@ struct ChainWalk {
   std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
+  bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);
+  bool runs_serve(const Pattern& pattern) const;
+  bool walk_long_runs(std::int64_t from, std::int64_t last, const Pattern& pattern);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);
   std::int64_t run_candidate_length(std::int64_t q, std::int64_t runLeft, std::int64_t targetRun) const;
 };

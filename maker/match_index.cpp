@@ -138,14 +138,16 @@ static void build_with_note(FileLists& lists, const std::uint8_t* data, std::int
 
 void MatchIndex::build_old_index(const char* name) {
   build_with_note(oldLists_, session_.oldData, session_.oldSize, 0, true, name);
+  // Without it the search walks the runs one by one, to the same result.
+  if (oldLists_.key_length() != 0) oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
 void MatchIndex::build_patch_index(const char* name) {
   build_with_note(patchLists_, session_.patchData, session_.patchDataSize, kHeaderSize, false, name);
 }
 
-void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
-                            std::int64_t base, int mode, std::int64_t p,
+void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data,
+                            std::int64_t size, std::int64_t base, int mode, std::int64_t p,
                             std::optional<MatchCandidate>& best) const {
   if (lists.key_length() == 0) return;
   const std::uint8_t* target = session_.newData + p;
@@ -163,7 +165,8 @@ void MatchIndex::walk_chain(const FileLists& lists, const std::uint8_t* data, st
                  newLeft,
                  {state.running, state.replacePosition, std::int64_t{session_.oldSize} + session_.patchDataSize},
                  best,
-                 suffixes ? &*suffixes : nullptr};
+                 suffixes ? &*suffixes : nullptr,
+                 runs};
   walk.run();
 }
 
@@ -180,8 +183,8 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   if (memoPosition_ == p) return remember(p, memo_);
   if (session_.newSize - p < 3) return std::nullopt;
   std::optional<MatchCandidate> best;
-  walk_chain(oldLists_, session_.oldData, session_.oldSize, 0, mode, p, best);
-  walk_chain(patchLists_, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best);
+  walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best);
+  walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best);
   if (!best) return std::nullopt;
   return remember(p, *best);
 }

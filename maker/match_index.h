@@ -15,6 +15,7 @@
 #include <span>
 #include <vector>
 
+#include "maker/run_index.h"
 #include "maker/session.h"
 #include "maker/suffix_search.h"
 
@@ -112,14 +113,14 @@ class MatchIndex {
   SearchState state;
 
  private:
-  void walk_chain(const FileLists& lists, const std::uint8_t* data, std::int64_t size,
-                  std::int64_t base, int mode, std::int64_t p,
-                  std::optional<MatchCandidate>& best) const;
+  void walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
+                  std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best) const;
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
   FileLists oldLists_;
+  RunIndex oldRuns_;
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
   std::int64_t memoPosition_ = -1;

@@ -529,6 +529,45 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnCodeLikeFiles) {
   }
 }
 
+// Runs of a few byte values, 1 to 12 bytes long, each followed by one of a
+// few other bytes, as padding and tables are in executables; the search
+// starts where the newfile has a run of 3 bytes or more, so that chains of
+// runs are walked through the run index, and runs exactly as long as the
+// newfile's, or as the length needed, are common.
+TEST(FindMatch, AgreesWithTheFaithfulWalkOnManyShortRuns) {
+  test::Rng rng(67);
+  const auto runs = [&](std::size_t size) {
+    Bytes data;
+    while (data.size() < size) {
+      data.insert(data.end(), 1 + rng.below(12), static_cast<std::uint8_t>("\x00\xff\x90"[rng.below(3)]));
+      data.push_back(static_cast<std::uint8_t>(1 + rng.below(3)));
+    }
+    data.resize(size);
+    return data;
+  };
+  const Bytes old = runs(40000);
+  const Bytes neu = runs(20000);
+  const Bytes patch = concat({header(), runs(5000)});
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const int minBlock : {0, 6}) {
+      Indexed indexed(old, neu, patch, minBlock, kLevels[(minBlock + mode) % 3]);
+      for (int sample = 0; sample < 150; ++sample) {
+        auto p = static_cast<std::int64_t>(rng.below(neu.size() - 3));
+        while (p + 3 < static_cast<std::int64_t>(neu.size()) && !(neu[p] == neu[p + 1] && neu[p] == neu[p + 2])) ++p;
+        indexed.index.state.running = static_cast<std::int64_t>(rng.below(sample % 2 ? 45000 : 100000));
+        indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(45000));
+        indexed.index.reset_match_memo();
+        const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+        const auto actual = indexed.index.find_match(mode, p);
+        ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
+        if (!expected) continue;
+        ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
+        ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+      }
+    }
+  }
+}
+
 // A newfile that ends in a short pattern repeated fewer than 64 times: the
 // search looks at no byte past the newfile's end (the sanitized build checks
 // that), and still finds what the faithful walk finds.
