@@ -397,6 +397,23 @@ std::optional<MatchCandidate> reference_find_match(const test::SessionFiles& fil
   return best;
 }
 
+// The search at p agrees with the faithful walk, with the index's running
+// and replace positions as they are.
+testing::AssertionResult agrees_with_faithful_walk(Indexed& indexed, int mode, std::int64_t p) {
+  indexed.index.reset_match_memo();
+  const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
+  const auto actual = indexed.index.find_match(mode, p);
+  const auto shown = [](const std::optional<MatchCandidate>& match) {
+    return match ? std::to_string(match->length) + " bytes at " + std::to_string(match->position) : "none";
+  };
+  if (actual.has_value() == expected.has_value() &&
+      (!expected || (actual->position == expected->position && actual->length == expected->length &&
+                     actual->cost == expected->cost)))
+    return testing::AssertionSuccess();
+  return testing::AssertionFailure() << "MODE " << mode << " p " << p << ": " << shown(actual) << ", the faithful walk "
+                                     << shown(expected);
+}
+
 TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
   test::Rng rng(13);
   for (int round = 0; round < 3; ++round) {
@@ -411,13 +428,7 @@ TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
         for (std::int64_t p = 0; p <= static_cast<std::int64_t>(neu.size()); ++p) {
           indexed.index.state.running = static_cast<std::int64_t>(rng.below(1500));
           indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(1500));
-          const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-          const auto actual = indexed.index.find_match(mode, p);
-          ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
-          if (!expected) continue;
-          ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
-          ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
-          ASSERT_EQ(actual->cost, expected->cost) << "MODE " << mode << " p " << p;
+          ASSERT_TRUE(agrees_with_faithful_walk(indexed, mode, p));
         }
       }
     }
@@ -456,13 +467,7 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnRunsPeriodsAndText) {
           const auto p = static_cast<std::int64_t>(rng.below(neu.size() + 1));
           indexed.index.state.running = static_cast<std::int64_t>(rng.below(40000));
           indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(40000));
-          indexed.index.reset_match_memo();
-          const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-          const auto actual = indexed.index.find_match(mode, p);
-          ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
-          if (!expected) continue;
-          ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
-          ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+          ASSERT_TRUE(agrees_with_faithful_walk(indexed, mode, p));
         }
       }
     }
@@ -517,13 +522,7 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnCodeLikeFiles) {
         // Running positions near the candidates as often as far from them.
         indexed.index.state.running = static_cast<std::int64_t>(rng.below(sample % 2 ? 130000 : 300000));
         indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(130000));
-        indexed.index.reset_match_memo();
-        const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-        const auto actual = indexed.index.find_match(mode, p);
-        ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
-        if (!expected) continue;
-        ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
-        ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+        ASSERT_TRUE(agrees_with_faithful_walk(indexed, mode, p));
       }
     }
   }
@@ -556,13 +555,7 @@ TEST(FindMatch, AgreesWithTheFaithfulWalkOnManyShortRuns) {
         while (p + 3 < static_cast<std::int64_t>(neu.size()) && !(neu[p] == neu[p + 1] && neu[p] == neu[p + 2])) ++p;
         indexed.index.state.running = static_cast<std::int64_t>(rng.below(sample % 2 ? 45000 : 100000));
         indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(45000));
-        indexed.index.reset_match_memo();
-        const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-        const auto actual = indexed.index.find_match(mode, p);
-        ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
-        if (!expected) continue;
-        ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
-        ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+        ASSERT_TRUE(agrees_with_faithful_walk(indexed, mode, p));
       }
     }
   }
@@ -580,13 +573,7 @@ TEST(FindMatch, APatternThatRunsToTheEndOfTheNewfileIsReadNoFurther) {
   for (int mode = 1; mode <= 4; ++mode) {
     Indexed indexed(old, neu, {}, 0, test::refuse_nothing());
     for (std::int64_t p = 300; p <= static_cast<std::int64_t>(neu.size()); ++p) {
-      indexed.index.reset_match_memo();
-      const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-      const auto actual = indexed.index.find_match(mode, p);
-      ASSERT_EQ(actual.has_value(), expected.has_value()) << "MODE " << mode << " p " << p;
-      if (!expected) continue;
-      ASSERT_EQ(actual->position, expected->position) << "MODE " << mode << " p " << p;
-      ASSERT_EQ(actual->length, expected->length) << "MODE " << mode << " p " << p;
+      ASSERT_TRUE(agrees_with_faithful_walk(indexed, mode, p));
     }
   }
 }
