@@ -137,7 +137,14 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       needed = length_to_beat_best(q);
       if (searchable)
         if (const auto listed = list_what_can_win(segment, next, needed)) return walk_candidates(*listed, needed);
-      if (runs_serve(pattern)) return walk_long_runs(q, segment.back(), pattern);
+      if (searchable && runs_serve(pattern)) {
+        std::int64_t resume = q;
+        if (walk_long_runs(resume, segment.back(), pattern)) return true;
+        next = static_cast<std::size_t>(
+            std::lower_bound(segment.begin() + static_cast<std::ptrdiff_t>(next), segment.end(), resume) -
+            segment.begin());
+        continue;
+      }
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))
       return true;
@@ -267,42 +274,44 @@ bool ChainWalk::runs_serve(const Pattern& pattern) const {
   return runs != nullptr && runs->built() && pattern.period == 1 && pattern.run >= 3;
 }
 
-// The stretches of the segment from `from` to `last`, visiting only the runs
-// that can hold a candidate beating the best. A run shorter than the length
-// needed holds only candidates that short (it is shorter than the
-// newfile's run, so none runs on past it). Once even the newfile's run is
-// too short, only a candidate where a run at least as long ends as the
-// newfile's does can win (see walk_stretch), and only where the byte after
-// the run agrees too. Runs are visited in ascending order, as the chain
-// holds them.
-bool ChainWalk::walk_long_runs(std::int64_t from, std::int64_t last, const Pattern& pattern) {
-  const auto by_end = [](std::int64_t position, const RunIndex::Run& run) { return position < run.end; };
-  std::int64_t position = from;  // chain positions before it are done
-  for (;;) {
-    const std::int64_t needed = length_to_beat_best(from);
-    const bool endsOnly = needed > pattern.run;
-    if (endsOnly && pattern.run == newLeft) return false;
-    const std::int64_t shortest = endsOnly ? pattern.run : needed;
-    const auto list = runs->runs_at_least(target[0], shortest);
-    const std::int64_t gain = best->gain();
-    auto run = std::upper_bound(list.begin(), list.end(), position, by_end);
-    for (; run != list.end() && best->gain() == gain; ++run) {
-      const std::int64_t first = std::max<std::int64_t>(run->end - run->length, position);
-      if (first > last) return false;
-      const std::int64_t length = run->end - first;
-      if (length < shortest) continue;
-      if (!endsOnly) {
-        if (offer_stretch(first, length, std::min<std::int64_t>(run->end - keyLength, last), pattern)) return true;
-        continue;
-      }
-      const std::int64_t end = first + length - pattern.run;
-      if (end > last) return false;
-      if (run->end < size && data[run->end] == target[pattern.run] && offer_if_it_can_win(end, pattern.run))
-        return true;
-    }
-    if (best->gain() == gain) return false;
-    position = (run - 1)->end;
+// The stretches of the segment from `position` to `last`, visiting only the
+// runs that can hold a candidate beating the best, until the best changes;
+// `position` then tells where the segment goes on (past `last` when it is
+// done). A run shorter than the length needed holds only candidates that
+// short (it is shorter than the newfile's run, so none runs on past it).
+// Once even the newfile's run is too short, only a candidate where a run at
+// least as long ends as the newfile's does can win (see offer_stretch), and
+// only where the byte after the run agrees too. Runs are visited in
+// ascending order, as the chain holds them.
+bool ChainWalk::walk_long_runs(std::int64_t& position, std::int64_t last, const Pattern& pattern) {
+  const std::int64_t needed = length_to_beat_best(position);
+  const bool endsOnly = needed > pattern.run;
+  const std::int64_t shortest = endsOnly ? pattern.run : needed;
+  const std::int64_t gain = best->gain();
+  // A newfile that is one run to its end has no byte after the run.
+  if (endsOnly && pattern.run == newLeft) {
+    position = last + 1;
+    return false;
   }
+  const auto list = runs->runs_at_least(target[0], shortest);
+  const auto by_end = [](std::int64_t at, const RunIndex::Run& run) { return at < run.end; };
+  for (auto run = std::upper_bound(list.begin(), list.end(), position, by_end); run != list.end(); ++run) {
+    const std::int64_t first = std::max<std::int64_t>(run->end - run->length, position);
+    const std::int64_t length = run->end - first;
+    if (first > last || (endsOnly && run->end - pattern.run > last)) break;
+    if (length < shortest) continue;
+    const bool ended =
+        endsOnly ? run->end < size && data[run->end] == target[pattern.run] &&
+                       offer_if_it_can_win(run->end - pattern.run, pattern.run)
+                 : offer_stretch(first, length, std::min<std::int64_t>(run->end - keyLength, last), pattern);
+    if (ended) return true;
+    if (best->gain() != gain) {
+      position = run->end;
+      return false;
+    }
+  }
+  position = last + 1;
+  return false;
 }
 
 // The candidate whose run ends where the newfile's does: its first

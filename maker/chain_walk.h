@@ -58,7 +58,7 @@ struct ChainWalk {
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);
   bool runs_serve(const Pattern& pattern) const;
-  bool walk_long_runs(std::int64_t from, std::int64_t last, const Pattern& pattern);
+  bool walk_long_runs(std::int64_t& position, std::int64_t last, const Pattern& pattern);
   bool offer_if_it_can_win(std::int64_t q, std::int64_t targetRun);
   std::int64_t run_candidate_length(std::int64_t q, std::int64_t runLeft, std::int64_t targetRun) const;
 };
