@@ -120,7 +120,9 @@ void ChainWalk::walk_segments(const Pattern& pattern) {
 //   length_to_beat_best() bytes; when the suffix array shows that only a few
 //   positions do, those are all the segment still needs (each is a chain
 //   candidate: it agrees for at least 3 bytes, the longest key). The best
-//   gain only grows, so the ones left out stay unable to beat it.
+//   gain only grows, so the ones left out stay unable to beat it;
+// - otherwise, for a newfile that starts with a run, the run index leads to
+//   the runs that can hold a winner, until the best changes again.
 bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
   constexpr std::size_t kFewCandidates = 16;
   const bool searchable = suffixes != nullptr && segment.size() > kFewCandidates;
@@ -135,15 +137,16 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       checkedGain = best->gain();
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       needed = length_to_beat_best(q);
-      if (searchable)
+      if (searchable) {
         if (const auto listed = list_what_can_win(segment, next, needed)) return walk_candidates(*listed, needed);
-      if (searchable && runs_serve(pattern)) {
-        std::int64_t resume = q;
-        if (walk_long_runs(resume, segment.back(), pattern)) return true;
-        next = static_cast<std::size_t>(
-            std::lower_bound(segment.begin() + static_cast<std::ptrdiff_t>(next), segment.end(), resume) -
-            segment.begin());
-        continue;
+        if (runs_serve(pattern)) {
+          std::int64_t resume = q;
+          if (walk_long_runs(resume, segment.back(), pattern)) return true;
+          next = static_cast<std::size_t>(
+              std::lower_bound(segment.begin() + static_cast<std::ptrdiff_t>(next), segment.end(), resume) -
+              segment.begin());
+          continue;
+        }
       }
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))

@@ -13,7 +13,6 @@
 #include <cstdlib>
 #include <optional>
 #include <span>
-#include <vector>
 
 #include "maker/run_index.h"
 #include "maker/session.h"
