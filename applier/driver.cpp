@@ -4,6 +4,7 @@
 #include "applier/passes.h"
 #include "applier/placement.h"
 #include "applier/session.h"
+#include "applier/waiting_copy.h"
 #include "core/break_signal.h"
 #include "core/files.h"
 #include "core/run_state.h"
@@ -38,7 +39,7 @@ void refuse_output_over_input(const ApplierSession& session) {
 // DIRECT without a third argument decodes into a fresh temporary file,
 // created exclusively so that no other file can be clobbered through it.
 void reserve_output_name(ApplierSession& session) {
-  session.outputReservation = open_temp(&session.outputName);
+  session.outputReservation = open_temp(session.options.oldName, &session.outputName);
   if (session.outputReservation == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
 }
 
@@ -46,6 +47,7 @@ void reserve_output_name(ApplierSession& session) {
 
 void run_applier(int argc, char** argv) {
   install_break_handlers();
+  set_program_name("Varmend");
   ApplierSession& session = applier_session();
   session.options = parse_applier_command_line(argc, argv);
   session.recursive = session.options.recursive;
@@ -62,6 +64,7 @@ void run_applier(int argc, char** argv) {
   patch_stream() = open_input(session.options.patchName);
   refuse_output_over_input(session);
 
+  if (session.options.direct) finish_interrupted_rewrite(session);
   run_passes(session);
   place_result(session);
   fatal_exit(nullptr, 0, false);

@@ -138,7 +138,7 @@ void open_output(ApplierSession& session) {
 // The result of this pass becomes the old file of the next one.
 void hand_over(ApplierSession& session) {
   ++session.pass;
-  FILE* copy = open_temp();
+  FILE* copy = open_temp(session.options.oldName);
   if (copy == nullptr) fatal_exit("Cannot open temporary file.", 15, true);
   FILE* output = output_stream();
   copy_bytes(output, copy, stream_size(output), kTemporaryFileName, kTemporaryFileName, true);

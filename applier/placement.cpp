@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "applier/waiting_copy.h"
 #include "core/break_signal.h"
 #include "core/files.h"
 #include "core/run_state.h"
@@ -27,11 +28,9 @@ struct Keeper {
   fatal_exit(nullptr, 15, false);
 }
 
-// Buffered data that cannot be written shows up only when the file is
-// flushed; what was written must be on the disk before the next step relies
-// on it.
+// What was written must be on the disk before the next step relies on it.
 CopyFault close_written(FILE* destination) {
-  const bool synced = std::fflush(destination) == 0 && fsync(fileno(destination)) == 0;
+  const bool synced = flush_to_disk(destination);
   const bool closed = std::fclose(destination) == 0;
   return synced && closed ? CopyFault::None : CopyFault::Write;
 }
@@ -99,7 +98,7 @@ Beside copy_beside_oldfile(FILE* source, const char* sourceName, const char* old
 // Without a file beside the oldfile, the new version moves out of the
 // backupfile into a named temporary file before the backupfile is rewritten.
 FILE* move_out_of_backupfile(const char* backupName, Keeper& keeper) {
-  FILE* intermediate = open_temp(&keeper.name);
+  FILE* intermediate = open_temp(applier_session().options.oldName, &keeper.name);
   if (intermediate == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
   FILE* output = output_stream();
   std::fseek(output, 0, SEEK_SET);
@@ -117,6 +116,9 @@ FILE* move_out_of_backupfile(const char* backupName, Keeper& keeper) {
 void save_backup(ApplierSession& session, const Keeper& keeper) {
   // A backupfile half old and half new would hold neither version.
   BreakHold hold;
+  // Until now the backupfile held this run's output, which a break removes;
+  // from here on it is the user's copy of the oldfile.
+  run_state().partialOutput.clear();
   const char* backupName = session.outputName.c_str();
   close_file(output_stream());
   output_stream() = nullptr;
@@ -129,18 +131,30 @@ void save_backup(ApplierSession& session, const Keeper& keeper) {
   std::fclose(oldFile);
 }
 
+// Without a file beside it the oldfile is rewritten in place, and from the
+// first byte written until the last is on the disk it holds neither version:
+// the waiting copy holds the new one meanwhile, and a break can only wait
+// for the end, after which the run has succeeded.
+void rewrite_in_place(FILE* source, const char* oldName, const Keeper& keeper) {
+  const std::string waiting = write_waiting_copy(source, resolved_path(oldName));
+  if (waiting.empty()) {
+    std::puts("Cannot create temporary file.");
+    fail_keeping(keeper);
+  }
+  hold_breaks_until_exit();
+  copy_file_to(source, keeper.name.c_str(), oldName, Keeper{waiting, nullptr}, true);
+  discard_waiting_copy(waiting);
+}
+
 void replace_oldfile(Beside& beside, FILE* source, const char* oldName, const Keeper& keeper) {
-  if (beside.file != nullptr) {
-    FILE* finished = beside.file;
-    beside.file = nullptr;
-    if (commit_beside(finished, beside.name, beside.target)) return;
+  if (beside.file == nullptr) return rewrite_in_place(source, oldName, keeper);
+  FILE* finished = beside.file;
+  beside.file = nullptr;
+  if (!commit_beside(finished, beside.name, beside.target)) {
     std::printf("Error while writing %s.\n", oldName);
     fail_keeping(Keeper{beside.name, nullptr});
   }
-  // Rewriting in place: once the oldfile is truncated, only the keeper holds
-  // a complete version, so a break must wait until the copy is done.
-  BreakHold hold;
-  copy_file_to(source, keeper.name.c_str(), oldName, keeper, true);
+  hold_breaks_until_exit();
 }
 
 void remove_intermediate(ApplierSession& session) {
@@ -159,9 +173,10 @@ void remove_intermediate(ApplierSession& session) {
 
 void place_result(ApplierSession& session) {
   if (!session.options.direct) return;
-  // From here on the output is a finished, verified file: no failure may
-  // delete it.
-  run_state().partialOutput.clear();
+  // From here on the output is a finished, verified file that no failure may
+  // delete; only a break before the backup is saved removes the backupfile,
+  // which then holds nothing but this run's output.
+  if (!session.options.backup) run_state().partialOutput.clear();
   if (old_stream() != nullptr) close_file(old_stream());
   old_stream() = nullptr;
 

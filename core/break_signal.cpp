@@ -23,6 +23,8 @@ void install_break_handlers() {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+void hold_breaks_until_exit() { ++holds; }
+
 BreakHold::BreakHold() { ++holds; }
 
 BreakHold::~BreakHold() {

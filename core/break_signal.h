@@ -16,6 +16,11 @@ void check_break();
 
 // While one exists, a break waits: for steps that must not stop half-way,
 // such as rewriting a file in place. The destructor honours a waiting break.
+// Once a run's job is done for good (the oldfile holds the new version, or
+// is being rewritten with it), a break can no longer undo anything: from the
+// call on, breaks are ignored and the run finishes as a successful one does.
+void hold_breaks_until_exit();
+
 class BreakHold {
  public:
   BreakHold();

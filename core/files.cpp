@@ -27,21 +27,35 @@ bool names_same_file(const char* name, FILE* stream) {
   return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
 
-FILE* create_beside(const std::string& target, std::string& name) {
-  return create_numbered_file(target + ".", false, name);
+std::string path_beside(const std::string& target, const std::string& tag, std::size_t extra) {
+  const std::string leaf = leaf_of(target);
+  const std::string dir = target.substr(0, target.size() - leaf.size());
+  return dir + fitted_leaf(leaf, tag.size() + 1 + extra) + "." + tag;
 }
 
-std::string replacement_target(const char* name) {
+FILE* create_beside(const std::string& target, std::string& name) {
+  return create_numbered_file(path_beside(target, partial_tag(), kNumberRoom + 1) + ".", false, name);
+}
+
+std::string resolved_path(const char* name) {
   char* resolved = realpath(name, nullptr);
   if (resolved == nullptr) return {};
-  std::string target = resolved;
+  std::string path = resolved;
   std::free(resolved);
+  return path;
+}
+
+bool flush_to_disk(FILE* file) { return std::fflush(file) == 0 && fsync(fileno(file)) == 0; }
+
+std::string replacement_target(const char* name) {
+  const std::string target = resolved_path(name);
+  if (target.empty()) return {};
   struct stat info;
   if (stat(target.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink != 1) return {};
   return target;
 }
 
-static bool sync_directory_of(const std::string& path) {
+bool sync_directory_of(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -19,9 +19,25 @@ bool names_same_file(const char* name, FILE* stream);
 // directory, so that renaming is atomic), which is synced and renamed over
 // the original.
 
-// Creates that file exclusively with mode 0600, named after the target and
-// this process: "<target>.t%08lx_%d". Null on failure.
+// The path "<target>.<tag>" in the target's directory, the target's name
+// shortened where it would not fit with `extra` more characters.
+std::string path_beside(const std::string& target, const std::string& tag, std::size_t extra = 0);
+
+// Creates that file exclusively with mode 0600, named after the target, what
+// it is and this process: "<target>.<program>-partial.<process id>_<counter>".
+// Null on failure.
 FILE* create_beside(const std::string& target, std::string& name);
+
+// The path of the file behind any symbolic links; empty when it is missing.
+std::string resolved_path(const char* name);
+
+// Flushes a file that was written and syncs it to the disk; false when
+// either fails (buffered data that cannot be written shows up only here).
+bool flush_to_disk(FILE* file);
+
+// Syncs the directory that holds `path`, so that a rename or removal there
+// has reached the disk.
+bool sync_directory_of(const std::string& path);
 
 // The path a replacement must rename onto: the file behind any symbolic
 // links, so that a link stays a link. Empty when the target is no regular

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <list>
 
+#include "core/crc32.h"
+
 namespace vd {
 namespace {
 
@@ -20,6 +22,11 @@ std::list<TempNode>& registry() {
   return nodes;
 }
 
+const char*& programName() {
+  static const char* name = "Vardelta";
+  return name;
+}
+
 // Names are tried one after another until one can be created; the bound only
 // keeps a directory full of our names from turning into an endless loop.
 constexpr int kNameAttempts = 100000;
@@ -31,11 +38,28 @@ std::string temp_directory() {
   return dir != nullptr && *dir != '\0' ? dir : "/tmp";
 }
 
+void set_program_name(const char* name) { programName() = name; }
+
+std::string partial_tag() { return std::string(programName()) + "-partial"; }
+
+std::string leaf_of(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+std::string fitted_leaf(const std::string& leaf, std::size_t extra) {
+  constexpr std::size_t kChecksumLength = 9;  // "~" and eight hexadecimal digits
+  if (leaf.size() + extra <= kMaxLeafName) return leaf;
+  const std::size_t room = kMaxLeafName > extra + kChecksumLength ? kMaxLeafName - extra - kChecksumLength : 0;
+  char checksum[16];
+  std::snprintf(checksum, sizeof checksum, "~%08lx",
+                static_cast<unsigned long>(crc32_of(reinterpret_cast<const std::uint8_t*>(leaf.data()),
+                                                    static_cast<std::int64_t>(leaf.size()))));
+  return leaf.substr(0, room) + checksum;
+}
+
 FILE* create_numbered_file(const std::string& prefix, bool append, std::string& name) {
   static int counter = 0;
   for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
     char suffix[40];
-    std::snprintf(suffix, sizeof suffix, "t%08lx_%d", static_cast<unsigned long>(getpid()), counter++);
+    std::snprintf(suffix, sizeof suffix, "%ld_%d", static_cast<long>(getpid()), counter++);
     const std::string candidate = prefix + suffix;
     const int fd = open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | (append ? O_APPEND : 0), 0600);
     if (fd < 0) {
@@ -54,9 +78,11 @@ FILE* create_numbered_file(const std::string& prefix, bool append, std::string& 
   return nullptr;
 }
 
-FILE* open_temp(std::string* nameOut) {
+FILE* open_temp(const std::string& owner, std::string* nameOut) {
+  const std::string tag = "." + partial_tag() + ".";
+  const std::string leaf = fitted_leaf(leaf_of(owner), tag.size() + kNumberRoom);
   std::string name;
-  FILE* stream = create_numbered_file(temp_directory() + "/", true, name);
+  FILE* stream = create_numbered_file(temp_directory() + "/" + leaf + tag, true, name);
   if (stream == nullptr) return nullptr;
   if (nameOut != nullptr) *nameOut = name;
   registry().push_front({stream, std::move(name)});

@@ -239,7 +239,7 @@ EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& inde
   MakerSession& s = session();
   EncodeResult result;
   if (mode != 0) {
-    result.out = open_temp();
+    result.out = open_temp(s.patchName);
     if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
     transform_both_or_neither(result);
   }
@@ -327,6 +327,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
 
 void run_maker(int argc, char** argv) {
   install_break_handlers();
+  set_program_name("Vardelta");
   const MakerOptions options = parse_maker_command_line(argc, argv);
   MakerSession& s = session();
   s.oldName = options.oldName;

@@ -118,7 +118,7 @@ bool Optimizer::run_candidate(int mode, int vary) {
   candidate.identical = candidateIdentical_;
   candidate.relocOld = relocOld_;
   candidate.relocNew = relocNew_;
-  candidate.out = open_temp();
+  candidate.out = open_temp(s_.patchName);
   if (candidate.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s_.created);
   encode_mode(mode, s_, index_, candidate);
   candidateIdentical_ = candidate.identical;

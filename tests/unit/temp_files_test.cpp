@@ -43,10 +43,11 @@ class TempFiles : public testing::Test {
   // The counter of a name made by open_temp.
   static int counter_of(const std::string& name) { return std::stoi(name.substr(name.rfind('_') + 1)); }
   std::string name_for(int counter) const {
-    char leaf[40];
-    std::snprintf(leaf, sizeof leaf, "t%08lx_%d", static_cast<unsigned long>(getpid()), counter);
-    return dir_ + "/" + leaf;
+    return prefix() + std::to_string(getpid()) + "_" + std::to_string(counter);
   }
+  // Named after the file the work is for, whatever its folder.
+  std::string prefix() const { return dir_ + "/patch.Vardelta-partial."; }
+  static constexpr char kOwner[] = "some/folder/patch";
 
   std::string dir_;
   bool hadTmpdir_ = false;
@@ -64,12 +65,10 @@ TEST_F(TempFiles, DirectoryComesFromTmpdirElseTmp) {
 TEST_F(TempFiles, CreatedPrivatelyUnderThePatternWithTheProcessId) {
   const mode_t oldMask = umask(0);
   std::string name;
-  FILE* stream = open_temp(&name);
+  FILE* stream = open_temp(kOwner, &name);
   umask(oldMask);
   ASSERT_NE(stream, nullptr);
-  char pid[16];
-  std::snprintf(pid, sizeof pid, "%08lx", static_cast<unsigned long>(getpid()));
-  const std::string prefix = dir_ + "/t" + pid + "_";
+  const std::string prefix = this->prefix() + std::to_string(getpid()) + "_";
   ASSERT_EQ(name.substr(0, prefix.size()), prefix);
   const std::string counter = name.substr(prefix.size());
   EXPECT_FALSE(counter.empty());
@@ -80,7 +79,7 @@ TEST_F(TempFiles, CreatedPrivatelyUnderThePatternWithTheProcessId) {
   EXPECT_EQ(info.st_mode & 0777, 0600u);
   // Successive names count up.
   std::string second;
-  FILE* other = open_temp(&second);
+  FILE* other = open_temp(kOwner, &second);
   ASSERT_NE(other, nullptr);
   EXPECT_EQ(counter_of(second), counter_of(name) + 1);
   close_file(other);
@@ -89,7 +88,7 @@ TEST_F(TempFiles, CreatedPrivatelyUnderThePatternWithTheProcessId) {
 
 TEST_F(TempFiles, ReadAndAppend) {
   std::string name;
-  FILE* stream = open_temp(&name);
+  FILE* stream = open_temp(kOwner, &name);
   ASSERT_NE(stream, nullptr);
   std::fputs("abc", stream);
   std::fseek(stream, 0, SEEK_SET);
@@ -104,7 +103,7 @@ TEST_F(TempFiles, ReadAndAppend) {
 
 TEST_F(TempFiles, TakenNamesAreSkippedAndLeftAlone) {
   std::string name;
-  FILE* first = open_temp(&name);
+  FILE* first = open_temp(kOwner, &name);
   ASSERT_NE(first, nullptr);
   const int next = counter_of(name) + 1;
   // Someone else's file, and a link planted where our next name would be.
@@ -112,7 +111,7 @@ TEST_F(TempFiles, TakenNamesAreSkippedAndLeftAlone) {
   const std::string target = dir_ + "/target";
   ASSERT_EQ(symlink(target.c_str(), name_for(next + 1).c_str()), 0);
   std::string third;
-  FILE* stream = open_temp(&third);
+  FILE* stream = open_temp(kOwner, &third);
   ASSERT_NE(stream, nullptr);
   EXPECT_EQ(third, name_for(next + 2));
   std::fputs("temporary", stream);
@@ -126,7 +125,7 @@ TEST_F(TempFiles, TakenNamesAreSkippedAndLeftAlone) {
 
 TEST_F(TempFiles, CloseFileRemovesATemporaryFile) {
   std::string name;
-  FILE* stream = open_temp(&name);
+  FILE* stream = open_temp(kOwner, &name);
   ASSERT_NE(stream, nullptr);
   ASSERT_TRUE(exists(name));
   EXPECT_EQ(close_file(stream), 0);
@@ -139,7 +138,7 @@ TEST_F(TempFiles, CloseFileOfAnOrdinaryStreamDeletesNothing) {
   FILE* stream = std::fopen(path.c_str(), "rb");
   ASSERT_NE(stream, nullptr);
   std::string name;
-  FILE* temporary = open_temp(&name);  // one registered file besides it
+  FILE* temporary = open_temp(kOwner, &name);  // one registered file besides it
   ASSERT_NE(temporary, nullptr);
   EXPECT_EQ(close_file(stream), 0);
   EXPECT_EQ(test::read_file(path), test::bytes_of("keep me"));
@@ -149,16 +148,33 @@ TEST_F(TempFiles, CloseFileOfAnOrdinaryStreamDeletesNothing) {
 
 TEST_F(TempFiles, CloseAllRemovesEveryOpenTemporaryFile) {
   std::string a, b;
-  ASSERT_NE(open_temp(&a), nullptr);
-  ASSERT_NE(open_temp(&b), nullptr);
+  ASSERT_NE(open_temp(kOwner, &a), nullptr);
+  ASSERT_NE(open_temp(kOwner, &b), nullptr);
   close_all_temp_files();
   EXPECT_FALSE(exists(a));
   EXPECT_FALSE(exists(b));
 }
 
+// A name that would be too long keeps its start and stays the same for the
+// same name, so that a later run finds a file named after it again.
+TEST_F(TempFiles, LongNamesAreShortenedTheSameWayEveryTime) {
+  EXPECT_EQ(fitted_leaf("patch", 30), "patch");
+  const std::string longLeaf(250, 'x');
+  const std::string fitted = fitted_leaf(longLeaf, 30);
+  EXPECT_EQ(fitted.size(), kMaxLeafName - 30);
+  EXPECT_EQ(fitted.substr(0, 200), longLeaf.substr(0, 200));
+  EXPECT_EQ(fitted_leaf(longLeaf, 30), fitted);
+  EXPECT_NE(fitted_leaf(std::string(249, 'x') + "y", 30), fitted);
+  std::string name;
+  FILE* stream = open_temp(dir_ + "/" + longLeaf, &name);
+  ASSERT_NE(stream, nullptr) << "no temporary file for a long owner name";
+  EXPECT_LE(name.size() - dir_.size() - 1, kMaxLeafName);
+  close_file(stream);
+}
+
 TEST_F(TempFiles, MissingDirectoryGivesNull) {
   setenv("TMPDIR", (dir_ + "/missing").c_str(), 1);
-  EXPECT_EQ(open_temp(), nullptr);
+  EXPECT_EQ(open_temp(kOwner), nullptr);
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ Vardelta A B patch > /dev/null
 cp patch saved
 echo "--- DIRECT on a write-protected oldfile"
 cp A old && chmod 0444 old
-unprivileged Varmend old patch DIRECT NOVERSION | sed "s#$TMPDIR/t[0-9a-f]*_[0-9]*#\$TMPDIR/t<pid>_<n>#"
+unprivileged Varmend old patch DIRECT NOVERSION | sed -e "s#$TMPDIR#\$TMPDIR#" -e "s#-partial\.[0-9]*_[0-9]*#-partial.<pid>_<n>#"
 echo "exit ${PIPESTATUS[0]}"
 cmp -s old A && echo "old unchanged" && stat -c %a old
 # The verified new version was kept in the temporary directory: the one

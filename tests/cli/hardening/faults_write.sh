@@ -38,7 +38,7 @@ for kb in 40 100 200; do
   limited $kb Vardelta old new existing
   last_lines out.txt 1
   cmp -s existing saved && echo "existing unchanged"
-  ls existing.t* 2>/dev/null
+  ls existing.*-partial.* 2>/dev/null
   ls "$TMPDIR"
 done
 Vardelta old new patch > /dev/null
@@ -50,8 +50,8 @@ for kb in 0 100 200; do
   echo "--- applier, DIRECT, limit ${kb} KiB"
   cp old old2
   limited $kb Varmend old2 patch DIRECT NOVERSION
-  last_lines out.txt 1 | sed "s#$TMPDIR/t[0-9a-f]*_[0-9]*#\$TMPDIR/t<pid>_<n>#"
+  last_lines out.txt 1 | sed -e "s#$TMPDIR#\$TMPDIR#" -e "s#-partial\.[0-9]*_[0-9]*#-partial.<pid>_<n>#"
   cmp -s old2 old && echo "old2 unchanged"
-  ls old2.t* 2>/dev/null
+  ls old2.*-partial.* 2>/dev/null
   ls "$TMPDIR"
 done

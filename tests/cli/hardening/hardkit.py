@@ -145,8 +145,9 @@ def temp_files():
 
 
 def strays(pattern):
-    """Files beside a replaced file, left by a run that did not finish."""
-    return sorted(glob.glob(pattern + ".t*_*"))
+    """Unfinished files beside a replaced file, left by a run that did not
+    finish: "<file>.<program>-partial.<pid>_<n>"."""
+    return sorted(glob.glob(glob.escape(pattern) + ".*-partial.*_*"))
 
 
 def start(args, out_name="out.txt", env=None):
@@ -227,9 +228,10 @@ def output(out_name="out.txt"):
 def stable(text):
     """A text with the names of temporary files made stable: the private
     temporary directory becomes $TMPDIR, and the process id and counter in
-    names like t0000abcd_0 become t<pid>_<n>."""
+    names like patch.Vardelta-partial.4711_0 become
+    patch.Vardelta-partial.<pid>_<n>."""
     text = text.replace(os.environ["TMPDIR"], "$TMPDIR")
-    return re.sub(r"t[0-9a-f]{8}_[0-9]+", "t<pid>_<n>", text)
+    return re.sub(r"-partial\.[0-9]+_[0-9]+", "-partial.<pid>_<n>", text)
 
 
 def lines_of(out_name="out.txt"):

@@ -57,8 +57,16 @@ for name, sig in SIGNALS:
                         prepare=fresh("inter"))
     report("copying beside the oldfile, DIRECT through inter, " + name, code, ["inter"])
 
-# The backupfile is first the output of decoding; it is saved into once the
-# new version waits complete beside the oldfile.
+# The backupfile is first the output of decoding, which a break before the
+# backup is saved removes like any partial output: the backupfile must not be
+# left holding the new version while the oldfile holds the old one.
+for name, sig in SIGNALS:
+    code = interrupt_at(["Varmend", "old", "patch", "DIRECT", "BACKUP", "bak"], copying_beside, sig,
+                        prepare=fresh("bak"))
+    report("copying beside the oldfile, DIRECT BACKUP, " + name, code, [])
+    print("  bak: %s" % whole("bak"))
+
+# It is saved into once the new version waits complete beside the oldfile.
 def saving_backup(pid):
     f = open_files(pid).get(os.path.abspath("bak"))
     s = strays(beside)

@@ -6,15 +6,15 @@ printf '0123456789' > old
 printf '0123456789XY' > new
 (
   pid=$BASHPID
-  name=$TMPDIR/t$(printf %08lx "$pid")
+  name=$TMPDIR/patch.Vardelta-partial.$pid
   printf 'planted' > "${name}_0"
   ln -s "$PWD/through-link" "${name}_1"
   exec Vardelta old new patch MODE 1 > /dev/null
 )
 echo "exit $?"
-ls -A "$TMPDIR" | sed 's/^t[0-9a-f]\{8\}_/t<pid>_/'
-cat "$TMPDIR"/t*_0
+ls -A "$TMPDIR" | sed 's/partial\.[0-9]*_/partial.<pid>_/'
+cat "$TMPDIR"/*_0
 echo
-rm -f "$TMPDIR"/t*
+rm -f "$TMPDIR"/*
 ls
 hex patch
