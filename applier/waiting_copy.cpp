@@ -98,12 +98,12 @@ void copy_into_oldfile(const std::string& path, const char* oldName) {
     std::printf(" Finishing the replacement of %s that an interrupted run began.\n", options.oldName);
   hold_breaks_until_exit();
   copy_into_oldfile(path, options.oldName);
-  discard_waiting_copy(path);
   if (!options.quiet) std::printf(" Original file %s replaced.\n", options.oldName);
   const char* intermediate = options.backup ? nullptr : options.thirdName;
-  if (intermediate != nullptr && holds_start_of(intermediate, path.c_str(), true) &&
-      std::remove(intermediate) == 0 && !options.quiet)
+  if (intermediate != nullptr && holds_start_of(intermediate, path, true) && std::remove(intermediate) == 0 &&
+      !options.quiet)
     std::printf(" %s removed.\n", intermediate);
+  discard_waiting_copy(path);
   fatal_exit(nullptr, 0, false);
 }
 

@@ -2,10 +2,8 @@
 # - DIRECT: the oldfile holds exactly the old or exactly the new version, and
 #   when new, it kept its permission bits (0640) and owner;
 # - DIRECT BACKUP: the same, and whenever the oldfile holds the new version
-#   the backupfile holds exactly the old one;
-# - DIRECT through a named intermediate file, with a hard-linked oldfile,
-#   which is rewritten in place: the oldfile may be caught half written, but
-#   then the intermediate file holds the whole new version; the link stays.
+#   the backupfile holds exactly the old one.
+# (The oldfiles that are rewritten in place: crash_applier_in_place.sh.)
 # A file left beside the oldfile by a kill is an unfinished copy of the new
 # version (a prefix of it); the kill leaves it to be removed.
 python3 - <<'PY'
@@ -24,16 +22,14 @@ root = os.geteuid() == 0
 owner = 65534 if root else os.geteuid()
 target = os.path.abspath("old")
 
-def reset(linked=False):
-    for n in ("old", "bak", "inter", "link"):
+def reset():
+    for n in ("old", "bak"):
         if os.path.lexists(n):
             os.remove(n)
     write("old", OLD)
     os.chmod("old", 0o640)
     if root:
         os.chown("old", owner, owner)
-    if linked:
-        os.link("old", "link")
 
 def version(name):
     if not os.path.exists(name):
@@ -64,18 +60,9 @@ def check_backup(label):
         expect(version("bak") == "old", label + ": oldfile new but backupfile " + version("bak"))
     return state
 
-def check_in_place(label):
-    state = version("old")
-    expect(os.stat("old").st_nlink == 2, label + ": the hard link was split")
-    if state == "partial":
-        expect(version("inter") == "new", label + ": oldfile partial and inter " + version("inter"))
-    tidy(label)
-    return state
-
 scenarios = [
-    ("DIRECT", ["Varmend", "old", "patch", "DIRECT", "QUIET"], False, check_direct),
-    ("DIRECT BACKUP", ["Varmend", "old", "patch", "DIRECT", "BACKUP", "bak", "QUIET"], False, check_backup),
-    ("DIRECT in place", ["Varmend", "old", "patch", "inter", "DIRECT", "QUIET"], True, check_in_place),
+    ("DIRECT", ["Varmend", "old", "patch", "DIRECT", "QUIET"], check_direct),
+    ("DIRECT BACKUP", ["Varmend", "old", "patch", "DIRECT", "BACKUP", "bak", "QUIET"], check_backup),
 ]
 def copying_beside(pid):
     s = strays(target)
@@ -88,30 +75,25 @@ def saving_backup(pid):
 def replaced(pid):
     return os.stat("old").st_ino != original_inode[0]
 
-def rewriting(pid):
-    f = open_files(pid).get(target)
-    return f is not None and f[1] and 0 < size_of("old") < len(NEW)
-
 original_inode = [0]
 _reset = reset
-def reset(linked=False):
-    _reset(linked)
+def reset():
+    _reset()
     original_inode[0] = os.stat("old").st_ino
 
 points = {
     "DIRECT": [("copying beside", copying_beside), ("replaced", replaced)],
     "DIRECT BACKUP": [("copying beside", copying_beside), ("saving the backup", saving_backup),
                       ("replaced", replaced)],
-    "DIRECT in place": [("rewriting", rewriting)],
 }
 rng = random.Random(7)
-for label, args, linked, check in scenarios:
-    reset(linked)
+for label, args, check in scenarios:
+    reset()
     code, duration = timed(args)
     expect(code == 0 and check(label + ", whole run") == "new", label + ": a whole run")
     outcomes = []
     for i in range(KILLS):
-        reset(linked)
+        reset()
         kill_after(args, rng.uniform(0, duration * 1.1))
         outcomes.append(check("%s, kill %d" % (label, i)))
     # Chosen moments, each tried until it was seen: the copy beside the
@@ -120,7 +102,7 @@ for label, args, linked, check in scenarios:
     for point, reached in points[label]:
         seen = False
         for _ in range(6):
-            reset(linked)
+            reset()
             seen = stop_at(args, reached, lambda p: p.kill(), poll=0.0005)[1]
             outcomes.append(check("%s, %s" % (label, point)))
             if seen:
