@@ -194,6 +194,17 @@ void print_version(const char* label, const std::uint8_t* data, std::int32_t siz
     std::printf(" Version info %s: %s\n", label, version_text(text, data + size).c_str());
 }
 
+// The record names its files by their CRC-32 on disk, while the block stream
+// was coded from the bytes read at the start: a file that changed in between
+// would give a patch that can never apply.
+void require_unchanged(const FileCrcs& onDisk, const FileCrcs& coded, bool deleteOutput) {
+  const MakerSession& s = session();
+  const char* changed = onDisk.oldCrc != coded.oldCrc ? s.oldName : onDisk.newCrc != coded.newCrc ? s.newName : nullptr;
+  if (changed == nullptr) return;
+  std::printf("\nFile %s changed while it was read.\n\n", changed);
+  fatal_exit(nullptr, 15, deleteOutput);
+}
+
 std::uint32_t checksum_with_status(FILE* stream, const char* status) {
   std::fseek(stream, 0, SEEK_SET);
   std::puts(status);
@@ -202,7 +213,7 @@ std::uint32_t checksum_with_status(FILE* stream, const char* status) {
 
 // A new patch file gets its header; an existing one is verified. Returns the
 // file count the finished file will have.
-std::uint32_t prepare_patch_file(FILE* patchStream, std::optional<FileCrcs>& crcs) {
+std::uint32_t prepare_patch_file(FILE* patchStream, const FileCrcs& coded, std::optional<FileCrcs>& crcs) {
   MakerSession& s = session();
   if (s.patchDataSize == 0) {
     s.created = true;
@@ -218,6 +229,7 @@ std::uint32_t prepare_patch_file(FILE* patchStream, std::optional<FileCrcs>& crc
   std::printf("%s", kEraseLastLine);
   known.newCrc = checksum_with_status(run_state().streams[kNew], " CRC new...");
   std::printf("%s", kEraseLastLine);
+  require_unchanged(known, coded, false);
   crcs = known;
   const std::uint32_t count = verify_existing_patch(patchStream, s, known);
   s.recordStart = s.patchDataSize;
@@ -293,7 +305,7 @@ FILE* reopen_for_update() {
 }
 
 void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
-                        const std::optional<FileCrcs>& known) {
+                        const FileCrcs& coded, const std::optional<FileCrcs>& known) {
   const MakerSession& s = session();
   FileCrcs crcs;
   if (known) {
@@ -302,6 +314,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
   } else {
     crcs.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
     crcs.newCrc = checksum_with_status(run_state().streams[kNew], "\x1b[1A\x1b[K CRC new...");
+    require_unchanged(crcs, coded, true);
   }
   // The checksums are those of the files on disk, never of transformed images.
   RecordFields fields;
@@ -340,6 +353,7 @@ void run_maker(int argc, char** argv) {
   int mode = static_cast<int>(options.mode);
 
   load_files(options);
+  const FileCrcs coded{crc32_of(s.oldData, s.oldSize), crc32_of(s.newData, s.newSize)};
   static MatchIndex index(s);
   const bool hasLists = index.allocate(options.mem128, options.mem256);
   // Without lists the run falls back to MODE 3 with the linear search, and
@@ -353,7 +367,7 @@ void run_maker(int argc, char** argv) {
 
   FILE* patchStream = run_state().streams[kPatch];
   std::optional<FileCrcs> crcs;
-  const std::uint32_t fileCount = prepare_patch_file(patchStream, crcs);
+  const std::uint32_t fileCount = prepare_patch_file(patchStream, coded, crcs);
   if (!s.created) begin_replacement();
   patchStream = run_state().streams[kPatch];
 
@@ -362,7 +376,7 @@ void run_maker(int argc, char** argv) {
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update();
-  write_fixed_fields(patchStream, fileCount, mode, result, crcs);
+  write_fixed_fields(patchStream, fileCount, mode, result, coded, crcs);
   final_check_and_listing(patchStream, s);
   commit_replacement();
   fatal_exit("Finished.", 0, false);
