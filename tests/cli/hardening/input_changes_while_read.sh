@@ -13,8 +13,9 @@ from hardkit import *
 OLD = random_bytes(41, 4 << 20)
 NEW = edited(OLD, 42, 3000)
 
+# The block stream's temporary file exists from just before coding starts.
 def coding(pid):
-    return any(0 < size_of(t) for t in temp_files())
+    return bool(temp_files())
 
 def change(name):
     def act(proc):
@@ -28,10 +29,10 @@ def change(name):
 def reset():
     write("old", OLD)
     write("new", NEW)
-
-for name in ("new", "old"):
     if os.path.exists("patch"):
         os.remove("patch")
+
+for name in ("new", "old"):
     code = act_at(["Vardelta", "old", "new", "patch"], coding, change(name), prepare=reset)
     print("%s changed while coding into a new patch file: exit %d" % (name, code))
     print("  " + repr([l for l in lines_of() if "changed" in l or "deleted" in l]))
