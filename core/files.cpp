@@ -41,7 +41,7 @@ std::string replacement_target(const char* name) {
   return target;
 }
 
-static bool sync_directory_of(const std::string& path) {
+bool sync_directory_of(const std::string& path) {
   const std::string::size_type slash = path.rfind('/');
   const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
   const int fd = open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
