@@ -1,9 +1,6 @@
 #include "maker/driver.h"
 
-
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "core/break_signal.h"
