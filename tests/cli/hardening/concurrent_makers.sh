@@ -38,6 +38,8 @@ def makers_at_once(patch):
     procs = [start(["Vardelta", old, new, patch], "maker%d.txt" % i) for i, (old, new) in enumerate(PAIRS[1:])]
     codes = [p.wait() for p in procs]
     expect(codes == [0] * MAKERS, "exit codes %s" % codes)
+    waited = ["Waiting for %s: another run is using it..." % patch in output("maker%d.txt" % i) for i in range(MAKERS)]
+    expect(any(waited), "no maker waited for another")
     apply_all(patch, PAIRS)
 
 

@@ -112,6 +112,7 @@ args = as_user(["Vardelta", "o2", "n2", PATCH])
 reset()
 code, duration = timed(args)
 expect(code == 0 and check_after_kill(0, "whole run") == "new", "a whole run")
+RECORD = len(read(PATCH)) - len(SAVED)
 
 # The first half of a run codes the record and leaves the patch file alone.
 rng = random.Random(4711)
@@ -120,6 +121,18 @@ for i in range(KILLS):
     reset()
     kill_after(args, rng.uniform(duration * 0.5, duration * 1.05))
     outcomes.append(check_after_kill(i, "kill %d" % i))
+    clean_up()
+
+# Random points while the record is written: once the patch file has grown by
+# a random part of the record.
+def grown_to(size):
+    return lambda pid: size_of(PATCH) >= size
+
+
+for i in range(KILLS // 2):
+    reset()
+    stop_at(args, grown_to(len(SAVED) + rng.randrange(1, RECORD + 1)), lambda p: p.kill(), poll=0.0003)
+    outcomes.append(check_after_kill(i, "kill while writing %d" % i))
     clean_up()
 
 
@@ -146,7 +159,7 @@ for i, (label, point) in enumerate([("journal written", journal_only), ("record 
                                     ("header rewritten", header_rewritten),
                                     ("before the journal is removed", complete_with_journal)]):
     hits = []
-    for attempt in range(6):
+    for attempt in range(4):
         reset()
         _, hit = stop_at(args, point, lambda p: p.kill(), poll=0.0003)
         if hit:
@@ -155,9 +168,10 @@ for i, (label, point) in enumerate([("journal written", journal_only), ("record 
     chosen[label] = hits
     outcomes += hits
 
-note("%s: random %s, chosen %s" % (MODE, outcomes[:KILLS], chosen))
+note("%s: random %s, while writing %s, chosen %s" % (MODE, outcomes[:KILLS], outcomes[KILLS:KILLS + KILLS // 2], chosen))
 lost = outcomes.count("lost")
 if lost:
     fail("%d of %d kills left the first record unusable" % (lost, len(outcomes)))
-print("%s: %d kills at random moments and the chosen ones: every earlier record applies" % (MODE, KILLS))
+print("%s: %d kills at random moments, %d while the record is written and the chosen ones: "
+      "every earlier record applies" % (MODE, KILLS, KILLS // 2))
 
