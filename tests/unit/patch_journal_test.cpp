@@ -63,13 +63,10 @@ class PatchJournal : public testing::Test {
     return Bytes(std::istreambuf_iterator<char>(in), {});
   }
   // What an append leaves when it dies after rewriting the header.
-  void append_torn() const {
-    Bytes grown = patch_file(2, 70000 + 5000);
-    store(grown);
-  }
-  Recovery recover(bool writable, std::string& said) {
+  void append_torn() const { store(patch_file(2, 70000 + 5000)); }
+  Recovery recover(std::string& said) {
     testing::internal::CaptureStdout();
-    const Recovery outcome = recover_patch_file(path_.c_str(), fd_, writable);
+    const Recovery outcome = recover_patch_file(path_.c_str(), fd_, true);
     said = testing::internal::GetCapturedStdout();
     return outcome;
   }
@@ -83,47 +80,14 @@ class PatchJournal : public testing::Test {
   int fd_ = -1;
 };
 
-TEST_F(PatchJournal, RollsATornAppendBackAndSaysSo) {
-  std::string journal, said;
-  ASSERT_TRUE(begin_journal(path_.c_str(), fd_, journal));
-  EXPECT_EQ(journal, path_ + ".append-journal");
-  append_torn();
-  EXPECT_TRUE(journal_exists(path_.c_str(), fd_));
-  EXPECT_EQ(recover(true, said), Recovery::Clean);
-  EXPECT_EQ(contents(path_), original_);
-  EXPECT_EQ(said, "File " + path_ + " restored to its state before an interrupted append.\n");
-  EXPECT_FALSE(journal_exists(path_.c_str(), fd_));
-}
-
-TEST_F(PatchJournal, LeavesAFileThatNeedsRollingBackAloneWithoutWriteAccess) {
-  std::string journal, said;
-  ASSERT_TRUE(begin_journal(path_.c_str(), fd_, journal));
-  append_torn();
-  const Bytes torn = contents(path_);
-  EXPECT_EQ(recover(false, said), Recovery::NeedsWriteAccess);
-  EXPECT_EQ(contents(path_), torn);
-  EXPECT_TRUE(exists(journal));
-}
-
+// The rollback itself, and journals that no longer fit: the end-to-end cases.
 TEST_F(PatchJournal, RemovesAnIncompleteJournalWithoutTouchingTheFile) {
   std::string journal, said;
   ASSERT_TRUE(begin_journal(path_.c_str(), fd_, journal));
   ASSERT_EQ(truncate(journal.c_str(), 11), 0);
-  EXPECT_EQ(recover(true, said), Recovery::Clean);
+  EXPECT_EQ(recover(said), Recovery::Clean);
   EXPECT_EQ(said, "");
   EXPECT_EQ(contents(path_), original_);
-  EXPECT_FALSE(exists(journal));
-}
-
-TEST_F(PatchJournal, LeavesAFileChangedOtherwiseAloneAndSaysSo) {
-  std::string journal, said;
-  ASSERT_TRUE(begin_journal(path_.c_str(), fd_, journal));
-  Bytes changed = patch_file(2, 80000);
-  changed[500] ^= 1;
-  store(changed);
-  EXPECT_EQ(recover(true, said), Recovery::Clean);
-  EXPECT_EQ(contents(path_), changed);
-  EXPECT_NE(said.find("does not fit"), std::string::npos) << said;
   EXPECT_FALSE(exists(journal));
 }
 
@@ -135,7 +99,7 @@ TEST_F(PatchJournal, GoesToTheTemporaryFolderWhenTheNameBesideIsTaken) {
   EXPECT_EQ(journal.rfind(dir_ + "/tmp/p.", 0), 0u) << journal;
   EXPECT_NE(journal.find("journal"), std::string::npos);
   append_torn();
-  EXPECT_EQ(recover(true, said), Recovery::Clean);
+  EXPECT_EQ(recover(said), Recovery::Clean);
   EXPECT_EQ(contents(path_), original_);
   EXPECT_FALSE(exists(journal));
   EXPECT_EQ(contents(users).size(), 19u);
