@@ -2,6 +2,7 @@
 
 #include "applier/command_line.h"
 #include "applier/passes.h"
+#include "applier/patch_lock.h"
 #include "applier/placement.h"
 #include "applier/session.h"
 #include "applier/waiting_copy.h"
@@ -62,6 +63,7 @@ void run_applier(int argc, char** argv) {
 
   old_stream() = open_input(session.options.oldName);
   patch_stream() = open_input(session.options.patchName);
+  lock_patch_for_reading(session.options.patchName, patch_stream());
   refuse_output_over_input(session);
 
   if (session.options.direct) finish_interrupted_rewrite(session);

@@ -50,4 +50,8 @@ std::string replacement_target(const char* name);
 // failure the file beside stays (closed) and false is returned.
 bool commit_beside(FILE* file, const std::string& name, const std::string& target);
 
+// Syncs the folder that holds `path`, so that a file created, renamed or
+// removed there stays so after a crash.
+bool sync_directory_of(const std::string& path);
+
 }  // namespace vd

@@ -51,7 +51,10 @@ void fatal_exit(const char* message, int code, bool deleteOutput) {
     if (stream != nullptr) close_file(stream);
     stream = nullptr;
   }
-  if (deleteOutput && !state.partialOutput.empty()) dispose_partial_output(state);
+  if (deleteOutput && !state.partialOutput.empty())
+    dispose_partial_output(state);
+  else if (!state.createdOutput.empty())
+    std::remove(state.createdOutput.c_str());
   close_all_temp_files();
   std::fflush(stdout);
   if (state.exitHook) state.exitHook(code);

@@ -26,6 +26,10 @@ struct RunState {
   // When set, a failure restores the partial output instead of deleting it,
   // because the file held the user's data before the run. Returns success.
   std::function<bool()> restoreOutput;
+  // A file this run created that must not outlive a failure: removed even
+  // when the delete flag is clear, silently then, since the user never had
+  // it. Cleared once the run has succeeded.
+  std::string createdOutput;
   // When set, called with the exit code instead of ending the process, after
   // everything else fatal_exit does; it must not return. Lets a harness that
   // runs the programs' routines in process get control back.

@@ -1,12 +1,6 @@
 #include "maker/driver.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "core/break_signal.h"
@@ -23,6 +17,7 @@
 #include "maker/existing_patch.h"
 #include "maker/match_index.h"
 #include "maker/optimizer.h"
+#include "maker/patch_update.h"
 
 namespace vd {
 namespace {
@@ -88,79 +83,6 @@ void read_image(FILE* stream, std::uint8_t* data, std::int32_t size, const char*
   }
 }
 
-// An existing patch file is not written in place where that can be avoided:
-// its bytes and the new record go into a file beside it, which replaces it
-// only when complete and checked, so that even a crash leaves either the old
-// or the new patch file.
-struct Replacement {
-  std::string target;
-  std::string name;
-};
-
-Replacement& replacement() {
-  static Replacement state;
-  return state;
-}
-
-void begin_replacement() {
-  MakerSession& s = session();
-  Replacement& r = replacement();
-  r.target = replacement_target(s.patchName);
-  FILE* beside = r.target.empty() ? nullptr : create_beside(r.target, r.name);
-  if (beside == nullptr) return;
-  const auto size = static_cast<std::size_t>(s.patchDataSize);
-  if (std::fwrite(s.patchData, 1, size, beside) != size) {
-    std::fclose(beside);
-    unlink(r.name.c_str());
-    r.name.clear();
-    return;
-  }
-  FILE*& patchStream = run_state().streams[kPatch];
-  close_file(patchStream);
-  patchStream = beside;
-  s.patchPath = r.name;
-}
-
-void commit_replacement() {
-  Replacement& r = replacement();
-  if (r.name.empty()) return;
-  FILE*& patchStream = run_state().streams[kPatch];
-  FILE* finished = patchStream;
-  patchStream = nullptr;
-  if (!commit_beside(finished, r.name, r.target)) {
-    std::printf("\nError while writing %s.\n\n", session().patchName);
-    fatal_exit(nullptr, 15, true);
-  }
-  r.name.clear();
-}
-
-// Puts back the bytes a file had, writing only the stretches that differ:
-// appending adds bytes at the end and changes only the header, so restoring
-// needs no more room than the file had (a full disk may be why it failed).
-bool rewrite_differences(const char* path, const std::uint8_t* original, std::int64_t size) {
-  const int fd = open(path, O_RDWR | O_CLOEXEC);
-  if (fd < 0) return false;
-  bool restored = ftruncate(fd, size) == 0;
-  std::uint8_t chunk[1 << 16];
-  for (std::int64_t offset = 0; restored && offset < size; offset += sizeof chunk) {
-    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizeof chunk, size - offset));
-    if (pread(fd, chunk, n, offset) == static_cast<ssize_t>(n) && std::memcmp(chunk, original + offset, n) == 0)
-      continue;
-    restored = pwrite(fd, original + offset, n, offset) == static_cast<ssize_t>(n);
-  }
-  restored = restored && fsync(fd) == 0;
-  return close(fd) == 0 && restored;
-}
-
-// The patch file existed before the run: a failure leaves it with exactly
-// the bytes it had, instead of deleting it with the records it held.
-bool restore_patch_file() {
-  const MakerSession& s = session();
-  if (const Replacement& r = replacement(); !r.name.empty())
-    return unlink(r.name.c_str()) == 0 || errno == ENOENT;
-  return rewrite_differences(s.patchName, s.patchData, s.patchDataSize);
-}
-
 void load_files(const MakerOptions& options) {
   MakerSession& s = session();
   RunState& state = run_state();
@@ -169,12 +91,7 @@ void load_files(const MakerOptions& options) {
   FILE* newStream = open_input(options.newName);
   state.streams[kNew] = newStream;
   refuse_input_as_patch_file(oldStream, newStream, options);
-  state.partialOutput = options.patchName;
-  FILE* patchStream = std::fopen(options.patchName, "a+b");
-  if (patchStream == nullptr) {
-    std::printf("\nError while opening %s.\n\n", options.patchName);
-    fatal_exit(nullptr, 10, false);
-  }
+  FILE* patchStream = open_patch_file(options.patchName);
   state.streams[kPatch] = patchStream;
 
   s.patchDataSize = measure_size(patchStream, options.patchName);
@@ -186,7 +103,7 @@ void load_files(const MakerOptions& options) {
   if (s.patchDataSize > 0) read_image(patchStream, s.patchData, s.patchDataSize, options.patchName);
   read_image(oldStream, s.oldData, s.oldSize, options.oldName);
   read_image(newStream, s.newData, s.newSize, options.newName);
-  if (s.patchDataSize > 0) state.restoreOutput = restore_patch_file;
+  if (s.patchDataSize > 0) protect_existing_patch_file(s);
 }
 
 void print_version(const char* label, const std::uint8_t* data, std::int32_t size) {
@@ -286,24 +203,6 @@ void finish_progress_display() {
   std::printf("%s", s.verbose ? "\x1b[1A\r\x1b[K" : "\r\x1b[K 100%\n");
 }
 
-FILE* reopen_for_update() {
-  const MakerSession& s = session();
-  RunState& state = run_state();
-  const int closed = close_file(state.streams[kPatch]);
-  state.streams[kPatch] = nullptr;
-  if (closed != 0) {
-    std::printf("\nError while closing %s.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
-  FILE* patchStream = std::fopen(s.patchPath.c_str(), "r+b");
-  if (patchStream == nullptr) {
-    std::printf("\nError while opening %s.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
-  state.streams[kPatch] = patchStream;
-  return patchStream;
-}
-
 void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
                         const FileCrcs& coded, const std::optional<FileCrcs>& known) {
   const MakerSession& s = session();
@@ -368,17 +267,17 @@ void run_maker(int argc, char** argv) {
   FILE* patchStream = run_state().streams[kPatch];
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, coded, crcs);
-  if (!s.created) begin_replacement();
+  if (!s.created) begin_update(s);
   patchStream = run_state().streams[kPatch];
 
   if (mode == 0) std::puts("");
   const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
   append_record(patchStream, result);
   finish_progress_display();
-  patchStream = reopen_for_update();
+  patchStream = reopen_for_update(s);
   write_fixed_fields(patchStream, fileCount, mode, result, coded, crcs);
   final_check_and_listing(patchStream, s);
-  commit_replacement();
+  commit_update(s);
   fatal_exit("Finished.", 0, false);
 }
 

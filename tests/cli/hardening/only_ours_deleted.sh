@@ -36,7 +36,7 @@ echo "--- an empty directory: stays"
 mkdir dir
 Varmend A patch dir NOVERSION; echo "exit $?"
 [ -d dir ] && echo "dir is still a directory"
-echo "--- the maker, a FIFO as patch file: stays"
+echo "--- the maker, a FIFO as patch file: refused at once, and stays"
 mkfifo pfifo
 Vardelta A B pfifo; echo "exit $?"
 [ -p pfifo ] && echo "pfifo is still a FIFO"

@@ -1,6 +1,6 @@
 # Two 200 MiB files under a 300 MB address-space limit: the new file's buffer
-# cannot be allocated. "Not enough memory", exit 15; nothing was written yet,
-# so the patch file opened for the run stays behind empty.
+# cannot be allocated. "Not enough memory", exit 15; the patch file this run
+# created is removed again, without a deletion message: it never held data.
 if [ "$SANITIZED" = 1 ]; then
   echo "the sanitizers reserve more address space than the limit allows"
   exit 77

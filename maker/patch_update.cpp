@@ -1,0 +1,205 @@
+#include "maker/patch_update.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "core/file_lock.h"
+#include "core/files.h"
+#include "core/patch_journal.h"
+#include "core/run_state.h"
+#include "core/temp_files.h"
+
+namespace vd {
+namespace {
+
+constexpr int kPatchSlot = 2;
+
+struct UpdateState {
+  // Holds the lock until the process ends, whatever becomes of the stream.
+  int lockFd = -1;
+  // The path renamed onto, and the copy beside it while one is being made.
+  std::string target;
+  std::string beside;
+  // The journal of an append in place, while one is under way.
+  std::string journal;
+};
+
+UpdateState& update() {
+  static UpdateState state;
+  return state;
+}
+
+[[noreturn]] void fail_open(const char* name) {
+  std::printf("\nError while opening %s.\n\n", name);
+  fatal_exit(nullptr, 10, false);
+}
+
+[[noreturn]] void fail_write(const MakerSession& session) {
+  std::printf("\nError while writing %s.\n\n", session.patchName);
+  fatal_exit(nullptr, 15, true);
+}
+
+// Opening is never allowed to block (a FIFO): the file is refused instead.
+int open_or_create(const char* name, bool& created) {
+  created = false;
+  int fd = open(name, O_RDWR | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  fd = open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  created = fd >= 0;
+  // Taken meanwhile by another run, or a symbolic link to a file yet to come.
+  if (fd < 0 && errno == EEXIST) fd = open(name, O_RDWR | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666);
+  return fd;
+}
+
+void refuse_irregular(int fd, const char* name) {
+  struct stat info;
+  if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return;
+  close(fd);
+  std::printf("\nError: patchfile %s is not a regular file.\n\n", name);
+  fatal_exit(nullptr, 10, false);
+}
+
+// A run that waited may find its file replaced by the other run's copy, or
+// removed after a failure: only a lock on what the name denotes counts.
+int open_locked(const char* name, bool& created) {
+  for (;;) {
+    const int fd = open_or_create(name, created);
+    if (fd < 0) fail_open(name);
+    refuse_irregular(fd, name);
+    if (!wait_for_lock(fd, true, name)) {
+      close(fd);
+      fail_open(name);
+    }
+    if (name_denotes(name, fd)) return fd;
+    close(fd);
+  }
+}
+
+bool is_empty(int fd) {
+  struct stat info;
+  return fstat(fd, &info) == 0 && info.st_size == 0;
+}
+
+// Puts back the bytes a file had, writing only the stretches that differ:
+// appending adds bytes at the end and changes only the header, so restoring
+// needs no more room than the file had (a full disk may be why it failed).
+bool rewrite_differences(const char* path, const std::uint8_t* original, std::int64_t size) {
+  const int fd = open(path, O_RDWR | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool restored = ftruncate(fd, size) == 0;
+  std::uint8_t chunk[1 << 16];
+  for (std::int64_t offset = 0; restored && offset < size; offset += sizeof chunk) {
+    const auto n = static_cast<std::size_t>(std::min<std::int64_t>(sizeof chunk, size - offset));
+    if (pread(fd, chunk, n, offset) == static_cast<ssize_t>(n) && std::memcmp(chunk, original + offset, n) == 0)
+      continue;
+    restored = pwrite(fd, original + offset, n, offset) == static_cast<ssize_t>(n);
+  }
+  restored = restored && fsync(fd) == 0;
+  return close(fd) == 0 && restored;
+}
+
+// The patch file existed before the run: a failure leaves it with exactly
+// the bytes it had, instead of deleting it with the records it held.
+bool restore_patch_file(const MakerSession& session) {
+  UpdateState& u = update();
+  if (!u.beside.empty()) return unlink(u.beside.c_str()) == 0 || errno == ENOENT;
+  if (!rewrite_differences(session.patchName, session.patchData, session.patchDataSize)) return false;
+  // Only a file known to be whole again may lose its journal.
+  if (!u.journal.empty()) end_journal(u.journal);
+  return true;
+}
+
+bool copy_beside(const MakerSession& session) {
+  UpdateState& u = update();
+  u.target = replacement_target(session.patchName);
+  FILE* beside = u.target.empty() ? nullptr : create_beside(u.target, u.beside);
+  if (beside == nullptr) return false;
+  // Every way out removes the copy until it has replaced the patch file.
+  register_temp_file(beside, u.beside);
+  const auto size = static_cast<std::size_t>(session.patchDataSize);
+  if (std::fwrite(session.patchData, 1, size, beside) != size) {
+    close_file(beside);
+    u.beside.clear();
+    return false;
+  }
+  FILE*& patchStream = run_state().streams[kPatchSlot];
+  close_file(patchStream);
+  patchStream = beside;
+  return true;
+}
+
+}  // namespace
+
+FILE* open_patch_file(const char* name) {
+  UpdateState& u = update();
+  bool created = false;
+  u.lockFd = open_locked(name, created);
+  if (recover_patch_file(name, u.lockFd, true) != Recovery::Clean) fatal_exit(nullptr, 15, false);
+  RunState& state = run_state();
+  state.partialOutput = name;
+  // A run that lost the race for the lock to another finds the file filled.
+  if (created && is_empty(u.lockFd)) state.createdOutput = name;
+  fcntl(u.lockFd, F_SETFL, fcntl(u.lockFd, F_GETFL) & ~O_NONBLOCK);
+  const int streamFd = dup(u.lockFd);
+  FILE* stream = streamFd < 0 ? nullptr : fdopen(streamFd, "a+b");
+  if (stream == nullptr) fail_open(name);
+  return stream;
+}
+
+void protect_existing_patch_file(MakerSession& session) {
+  run_state().restoreOutput = [&session] { return restore_patch_file(session); };
+}
+
+void begin_update(MakerSession& session) {
+  UpdateState& u = update();
+  if (copy_beside(session)) {
+    session.patchPath = u.beside;
+    return;
+  }
+  if (!begin_journal(session.patchName, u.lockFd, u.journal)) {
+    std::printf("\nCannot create a journal for %s.\n\n", session.patchName);
+    fatal_exit(nullptr, 15, false);
+  }
+}
+
+FILE* reopen_for_update(const MakerSession& session) {
+  const UpdateState& u = update();
+  FILE*& patchStream = run_state().streams[kPatchSlot];
+  const int closed = u.beside.empty() ? close_file(patchStream) : close_keeping_file(patchStream);
+  patchStream = nullptr;
+  if (closed != 0) {
+    std::printf("\nError while closing %s.\n\n", session.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  patchStream = std::fopen(session.patchPath.c_str(), "r+b");
+  if (patchStream == nullptr) {
+    std::printf("\nError while opening %s.\n\n", session.patchName);
+    fatal_exit(nullptr, 15, true);
+  }
+  if (!u.beside.empty()) register_temp_file(patchStream, u.beside);
+  return patchStream;
+}
+
+void commit_update(const MakerSession& session) {
+  UpdateState& u = update();
+  if (!u.beside.empty()) {
+    FILE*& patchStream = run_state().streams[kPatchSlot];
+    FILE* finished = patchStream;
+    patchStream = nullptr;
+    if (!commit_beside(finished, u.beside, u.target)) fail_write(session);
+    u.beside.clear();
+  } else if (!u.journal.empty()) {
+    // A journal left behind would take the record away again.
+    if (fsync(u.lockFd) != 0 || !end_journal(u.journal)) fail_write(session);
+    u.journal.clear();
+  }
+  run_state().createdOutput.clear();
+}
+
+}  // namespace vd
