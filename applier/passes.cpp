@@ -1,9 +1,12 @@
 #include "applier/passes.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 
 #include "applier/decoder.h"
 #include "core/crc32.h"
+#include "core/files.h"
 #include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
@@ -121,7 +124,10 @@ void open_output(ApplierSession& session) {
       fatal_exit(nullptr, 15, true);
     }
   }
-  output = std::fopen(name, "wb");
+  OpenFailure failure = OpenFailure::None;
+  output = open_regular_file(name, O_WRONLY | O_CREAT | O_TRUNC, "wb", failure);
+  // Put there since the run began: not ours to delete.
+  if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
   if (output == nullptr) {
     std::printf("Error while opening %s.\n", name);
     fatal_exit(nullptr, 15, true);
