@@ -1,6 +1,7 @@
 #include "applier/decoder.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include "applier/patch_reader.h"
 #include "applier/read_window.h"
@@ -71,8 +72,19 @@ void undo_transform(const char* outputName) {
   close_output(outputName);
 }
 
-void verify_output(const char* outputName, const RecordFields& fields) {
+// The output is opened without truncation: whatever it held beyond the bytes
+// just decoded is cut off once they are all written and the file is closed.
+void close_output_at_decoded_end(const char* outputName) {
+  const long decoded = std::ftell(output_stream());
   close_output(outputName);
+  if (decoded < 0 || truncate(outputName, decoded) != 0) {
+    std::printf("\nError while writing %s\n", outputName);
+    fatal_exit(nullptr, 15, true);
+  }
+}
+
+void verify_output(const char* outputName, const RecordFields& fields) {
+  close_output_at_decoded_end(outputName);
   if (fields.new_reloc() != 0) undo_transform(outputName);
   reopen_output(outputName, O_RDONLY, "rb");
   FILE* output = output_stream();
