@@ -117,14 +117,29 @@ void hand_over(ApplierSession& session) {
   if (!session.options.quiet) std::printf("\x1b[1A");
 }
 
+// No record can be for a file of 2 GiB or more: sizes are 32-bit. Its CRC
+// would take long to compute for nothing.
+bool beyond_every_record(const ApplierSession& session, std::int64_t oldSize) {
+  if (oldSize <= kMaxFileSize) return false;
+  if (session.pass == 1) {
+    std::printf("File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
+    fatal_exit(nullptr, 11, false);
+  }
+  return true;
+}
+
 // One pass; false when no record matched and the chain is complete.
 bool run_pass(ApplierSession& session, RecordTable& table) {
   const std::int64_t oldSize = stream_size(old_stream());
   const CheckedPatchFile& patch = table.check(session.options.patchName);
   prepare_visited_table(session, patch.fileCount, patch.length);
-  std::fseek(old_stream(), 0, SEEK_SET);
-  const std::uint32_t oldCrc = crc32_stream(old_stream(), true);
-  std::optional<ChosenRecord> record = table.choose(oldSize, oldCrc);
+  std::uint32_t oldCrc = 0;
+  std::optional<ChosenRecord> record;
+  if (!beyond_every_record(session, oldSize)) {
+    std::fseek(old_stream(), 0, SEEK_SET);
+    oldCrc = crc32_stream(old_stream(), true);
+    record = table.choose(oldSize, oldCrc);
+  }
   if (!record) {
     if (!session.recursive || session.pass == 1) fatal_exit("No matching patches.", 11, false);
     print_chain_complete(session);
