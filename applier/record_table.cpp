@@ -73,14 +73,16 @@ std::uint32_t records_that_fit(std::uint32_t fileCount, std::int64_t patchLength
 }
 
 // Walks every record once, which also finds a chain that runs past the end.
+// Every record the walk visits has its fields within the file, so there is room
+// for it; were there not, the table would be dropped rather than cut short.
 void RecordTable::read_keys() {
   const std::uint32_t room = records_that_fit(file_.fileCount, file_.length);
   keys_.reset(static_cast<Key*>(std::malloc(sizeof(Key) * (room + std::size_t{1}))));
   keyCount_ = 0;
   const bool fits = walk_records(patch_stream(), file_.length, file_.fileCount,
                                  [&](std::int64_t offset, const RecordFields& fields) {
-                                   if (keys_ && keyCount_ < room)
-                                     keys_[keyCount_++] = {offset, fields.filesize, fields.crcOld};
+                                   if (keyCount_ == room) keys_.reset();
+                                   if (keys_) keys_[keyCount_++] = {offset, fields.filesize, fields.crcOld};
                                    return true;
                                  });
   if (!fits) fatal_exit(kUnexpectedEnd, 15, false);
