@@ -1,10 +1,14 @@
 #include "applier/decoder.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "applier/patch_reader.h"
 #include "applier/read_window.h"
 #include "core/block_stream.h"
 #include "core/break_signal.h"
 #include "core/crc32.h"
+#include "core/files.h"
 #include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
@@ -48,9 +52,12 @@ void close_output(const char* outputName) {
   }
 }
 
-void reopen_output(const char* outputName, const char* mode) {
+// Whatever replaced the output since it was written must not make the run
+// wait for ever, as a pipe would.
+void reopen_output(const char* outputName, int flags, const char* mode) {
   FILE*& output = output_stream();
-  output = std::fopen(outputName, mode);
+  OpenFailure failure = OpenFailure::None;
+  output = open_regular_file(outputName, flags, mode, failure);
   if (output == nullptr) {
     std::printf("Error while opening %s.\n", outputName);
     fatal_exit(nullptr, 15, true);
@@ -60,15 +67,26 @@ void reopen_output(const char* outputName, const char* mode) {
 // The block stream rebuilt the transformed new file; summing its relocation
 // differences gives back the real one, which is what CRCnew describes.
 void undo_transform(const char* outputName) {
-  reopen_output(outputName, "r+b");
+  reopen_output(outputName, O_RDWR, "r+b");
   reloc_transform_file(output_stream(), RelocDirection::Sum);
   close_output(outputName);
 }
 
-void verify_output(const char* outputName, const RecordFields& fields) {
+// The output is opened without truncation: whatever it held beyond the bytes
+// just decoded is cut off once they are all written and the file is closed.
+void close_output_at_decoded_end(const char* outputName) {
+  const long decoded = std::ftell(output_stream());
   close_output(outputName);
+  if (decoded < 0 || truncate(outputName, decoded) != 0) {
+    std::printf("\nError while writing %s\n", outputName);
+    fatal_exit(nullptr, 15, true);
+  }
+}
+
+void verify_output(const char* outputName, const RecordFields& fields) {
+  close_output_at_decoded_end(outputName);
   if (fields.new_reloc() != 0) undo_transform(outputName);
-  reopen_output(outputName, "rb");
+  reopen_output(outputName, O_RDONLY, "rb");
   FILE* output = output_stream();
   if (crc32_stream(output, true) != fields.crcNew) {
     std::printf(" Patch failed - CRC error in %s\n", outputName);

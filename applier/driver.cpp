@@ -6,7 +6,6 @@
 #include "applier/placement.h"
 #include "applier/session.h"
 #include "applier/waiting_copy.h"
-#include "core/break_signal.h"
 #include "core/files.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
@@ -15,12 +14,22 @@ namespace vd {
 namespace {
 
 FILE* open_input(const char* name) {
-  FILE* stream = open_input_file(name);
+  OpenFailure failure = OpenFailure::None;
+  FILE* stream = open_input_file(name, failure);
+  if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
   if (stream == nullptr) {
     std::printf("Error while opening %s.\n", name);
     fatal_exit(nullptr, 15, false);
   }
   return stream;
+}
+
+// The output is written and then read back to be verified: a pipe or a
+// device under its name would lose the result or wait for ever, and a
+// failure would then remove it. It is refused before anything is decoded.
+void refuse_special_output(const ApplierSession& session) {
+  if (session.outputReservation != nullptr || !names_special_file(session.outputName.c_str())) return;
+  fatal_exit(not_regular_file_message(session.outputName.c_str()).c_str(), 15, false);
 }
 
 // The output is opened with truncation before decoding starts; were it the
@@ -47,7 +56,6 @@ void reserve_output_name(ApplierSession& session) {
 }  // namespace
 
 void run_applier(int argc, char** argv) {
-  install_break_handlers();
   set_program_name("Varmend");
   ApplierSession& session = applier_session();
   session.options = parse_applier_command_line(argc, argv);
@@ -65,6 +73,7 @@ void run_applier(int argc, char** argv) {
   patch_stream() = open_input(session.options.patchName);
   lock_patch_for_reading(session.options.patchName, patch_stream());
   refuse_output_over_input(session);
+  refuse_special_output(session);
 
   if (session.options.direct) finish_interrupted_rewrite(session);
   run_passes(session);

@@ -1,9 +1,11 @@
 #include "applier/passes.h"
 
-#include <algorithm>
+#include <fcntl.h>
 
 #include "applier/decoder.h"
+#include "applier/record_table.h"
 #include "core/crc32.h"
+#include "core/files.h"
 #include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
@@ -11,45 +13,6 @@
 
 namespace vd {
 namespace {
-
-const char kUnexpectedEnd[] = "Bad patchfile (unexpected end of file)";
-
-[[noreturn]] void fail_other_generation(std::uint8_t generation) {
-  std::printf("File format not supported - please use Varmend version ");
-  switch (generation) {
-    case '0':
-      std::puts("1.4");
-      break;
-    case '1':
-      std::puts("1.6");
-      break;
-    case '2':
-      std::puts("2.6");
-      break;
-    default:
-      std::printf("%c\n", generation);
-  }
-  fatal_exit(nullptr, 11, false);
-}
-
-// Reads the magic and verifies CRC total; leaves the stream at the file count.
-void check_header(const char* patchName) {
-  FILE* patch = patch_stream();
-  std::uint8_t magic[4] = {};
-  const bool complete = std::fread(magic, 1, 4, patch) == 4;
-  const MagicKind kind = complete ? classify_magic(magic) : MagicKind::Foreign;
-  if (kind == MagicKind::OtherGeneration) fail_other_generation(magic[3]);
-  if (kind == MagicKind::Foreign) {
-    std::printf("File %s is not a Vardelta patchfile.\n", patchName);
-    fatal_exit(nullptr, 12, false);
-  }
-  std::uint32_t stored = 0;
-  if (!read_u32(patch, stored)) fatal_exit(kUnexpectedEnd, 15, false);
-  if (crc32_stream(patch, true) != stored) {
-    std::printf("Corrupt patchfile %s (CRC error)\n", patchName);
-    fatal_exit(nullptr, 15, false);
-  }
-}
 
 void prepare_visited_table(ApplierSession& session, std::uint32_t fileCount,
                            std::int64_t patchLength) {
@@ -121,7 +84,13 @@ void open_output(ApplierSession& session) {
       fatal_exit(nullptr, 15, true);
     }
   }
-  output = std::fopen(name, "wb");
+  // Not truncated here but after decoding: a file system may hold up the
+  // emptying of a file just closed until its last content is on the disk,
+  // once per pass of a RECURSIVE run.
+  OpenFailure failure = OpenFailure::None;
+  output = open_regular_file(name, O_WRONLY | O_CREAT, "wb", failure);
+  // Put there since the run began: not ours to delete.
+  if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
   if (output == nullptr) {
     std::printf("Error while opening %s.\n", name);
     fatal_exit(nullptr, 15, true);
@@ -148,24 +117,35 @@ void hand_over(ApplierSession& session) {
   if (!session.options.quiet) std::printf("\x1b[1A");
 }
 
-// One pass; false when no record matched and the chain is complete.
-bool run_pass(ApplierSession& session) {
-  const std::int64_t oldSize = stream_size(old_stream());
-  const std::int64_t patchLength = stream_size(patch_stream());
-  check_header(session.options.patchName);
-  std::uint32_t fileCount = 0;
-  if (!read_u32(patch_stream(), fileCount)) fatal_exit(kUnexpectedEnd, 15, false);
-  prepare_visited_table(session, fileCount, patchLength);
-  std::fseek(old_stream(), 0, SEEK_SET);
-  const std::uint32_t oldCrc = crc32_stream(old_stream(), true);
+// No record can be for a file of 2 GiB or more: sizes are 32-bit. Its CRC
+// would take long to compute for nothing.
+bool beyond_every_record(const ApplierSession& session, std::int64_t oldSize) {
+  if (oldSize <= kMaxFileSize) return false;
+  if (session.pass == 1) {
+    std::printf("File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
+    fatal_exit(nullptr, 11, false);
+  }
+  return true;
+}
 
-  std::optional<ChosenRecord> record = select_record(fileCount, patchLength, oldSize, oldCrc);
+// One pass; false when no record matched and the chain is complete.
+bool run_pass(ApplierSession& session, RecordTable& table) {
+  const std::int64_t oldSize = stream_size(old_stream());
+  const CheckedPatchFile& patch = table.check(session.options.patchName);
+  prepare_visited_table(session, patch.fileCount, patch.length);
+  std::uint32_t oldCrc = 0;
+  std::optional<ChosenRecord> record;
+  if (!beyond_every_record(session, oldSize)) {
+    std::fseek(old_stream(), 0, SEEK_SET);
+    oldCrc = crc32_stream(old_stream(), true);
+    record = table.choose(oldSize, oldCrc);
+  }
   if (!record) {
     if (!session.recursive || session.pass == 1) fatal_exit("No matching patches.", 11, false);
     print_chain_complete(session);
     return false;
   }
-  if (already_applied(session, *record, fileCount))
+  if (already_applied(session, *record, patch.fileCount))
     fatal_exit("\nCircular reference. Patch aborted.", 15, false);
   if (session.visited && record->number < session.visitedSize) session.visited[record->number] = 1;
 
@@ -176,35 +156,19 @@ bool run_pass(ApplierSession& session) {
   print_progress(session, *record);
   if (record->fields.old_reloc() != 0) transform_old_copy(session, oldSize);
   open_output(session);
-  decode_record(session, *record, oldSize, patchLength);
+  decode_record(session, *record, oldSize, patch.length);
   return true;
 }
 
 }  // namespace
 
 std::uint32_t visited_table_size(std::uint32_t fileCount, std::int64_t patchLength) {
-  const std::int64_t fitting =
-      patchLength > kHeaderSize ? (patchLength - kHeaderSize) / kRecordFieldsSize : 0;
-  return static_cast<std::uint32_t>(std::min<std::int64_t>(fileCount, fitting)) + 1;
-}
-
-std::optional<ChosenRecord> select_record(std::uint32_t fileCount, std::int64_t patchLength,
-                                          std::int64_t oldSize, std::uint32_t oldCrc) {
-  std::optional<ChosenRecord> chosen;
-  std::uint32_t number = 0;
-  const bool fits = walk_records(
-      patch_stream(), patchLength, fileCount, [&](std::int64_t offset, const RecordFields& fields) {
-        ++number;
-        if (fields.crcOld == oldCrc && fields.filesize == oldSize)
-          chosen = ChosenRecord{offset, number, fields, false};
-        return true;
-      });
-  if (!fits) fatal_exit(kUnexpectedEnd, 15, false);
-  return chosen;
+  return records_that_fit(fileCount, patchLength) + 1;
 }
 
 void run_passes(ApplierSession& session) {
-  while (run_pass(session)) {
+  static RecordTable table;
+  while (run_pass(session, table)) {
     if (!session.recursive) {
       print_new_file_line(session, "", "9");
       return;

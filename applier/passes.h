@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "applier/session.h"
 
@@ -13,11 +12,6 @@ namespace vd {
 // The visited table needs one byte per record that can fit in the file, so a
 // forged file count never makes it larger than the file justifies.
 std::uint32_t visited_table_size(std::uint32_t fileCount, std::int64_t patchLength);
-
-// The last record whose filesize and CRCold match, or none. A chain of
-// records that runs past the end of the file ends the run.
-std::optional<ChosenRecord> select_record(std::uint32_t fileCount, std::int64_t patchLength,
-                                          std::int64_t oldSize, std::uint32_t oldCrc);
 
 // Runs passes until the chain is complete. On return the final result is in
 // the output file, whose stream is open for reading.

@@ -20,7 +20,15 @@ void install_break_handlers() {
   sigemptyset(&action.sa_mask);
   // Interrupted reads and writes resume; the run stops at the next check.
   action.sa_flags = SA_RESTART;
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
+  sigset_t breaks;
+  sigemptyset(&breaks);
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    sigaction(signal, &action, nullptr);
+    sigaddset(&breaks, signal);
+  }
+  // A run started with the break signals blocked could not be broken at all;
+  // one that arrived before the handlers existed, and waited, counts now.
+  sigprocmask(SIG_UNBLOCK, &breaks, nullptr);
 }
 
 void hold_breaks_until_exit() { ++holds; }

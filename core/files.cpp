@@ -4,20 +4,57 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 
 #include "core/temp_files.h"
 
 namespace vd {
 
-FILE* open_input_file(const char* name) {
-  FILE* stream = std::fopen(name, "rb");
+static OpenFailure classify(const struct stat& info) {
+  if (S_ISREG(info.st_mode)) return OpenFailure::None;
+  return S_ISDIR(info.st_mode) ? OpenFailure::CannotOpen : OpenFailure::NotRegularFile;
+}
+
+// O_NONBLOCK makes opening a FIFO return at once, whether or not anyone holds
+// its other end (for writing without a reader it fails with ENXIO, as opening
+// a device that is not there does). Regular files ignore the flag, but it is
+// cleared all the same before the stream is made.
+static int open_without_waiting(const char* name, int flags, OpenFailure& failure) {
+  const int fd = open(name, flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    failure = errno == ENXIO ? OpenFailure::NotRegularFile : OpenFailure::CannotOpen;
+    return -1;
+  }
   struct stat info;
-  if (stream != nullptr && (fstat(fileno(stream), &info) != 0 || S_ISDIR(info.st_mode))) {
-    std::fclose(stream);
-    return nullptr;
+  failure = fstat(fd, &info) == 0 ? classify(info) : OpenFailure::CannotOpen;
+  const int status = fcntl(fd, F_GETFL);
+  if (failure == OpenFailure::None && (status < 0 || fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0))
+    failure = OpenFailure::CannotOpen;
+  if (failure == OpenFailure::None) return fd;
+  close(fd);
+  return -1;
+}
+
+FILE* open_regular_file(const char* name, int flags, const char* mode, OpenFailure& failure) {
+  const int fd = open_without_waiting(name, flags, failure);
+  if (fd < 0) return nullptr;
+  FILE* stream = fdopen(fd, mode);
+  if (stream == nullptr) {
+    close(fd);
+    failure = OpenFailure::CannotOpen;
   }
   return stream;
+}
+
+bool names_special_file(const char* name) {
+  struct stat info;
+  return stat(name, &info) == 0 && classify(info) == OpenFailure::NotRegularFile;
+}
+
+std::string not_regular_file_message(const char* name) {
+  return std::string("File ") + name +
+         " is not a regular file: pipes, sockets and devices are not supported.";
 }
 
 bool names_same_file(const char* name, FILE* stream) {

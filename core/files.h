@@ -1,14 +1,32 @@
 // Opening the files a run reads, and telling whether two names are one file.
 #pragma once
 
+#include <fcntl.h>
+
 #include <cstdio>
 #include <string>
 
 namespace vd {
 
-// Opens a file for reading; null when it cannot be opened or is a directory
-// (which would open, but not read).
-FILE* open_input_file(const char* name);
+// Why a file could not be had. A directory cannot be opened (it would open,
+// but not read); a pipe, socket or device opens, but has no size and cannot
+// be read back, and opening one may wait for ever for the other side.
+enum class OpenFailure { None, CannotOpen, NotRegularFile };
+
+// Opens a regular file with the open(2) `flags` (O_RDONLY, O_WRONLY | O_CREAT |
+// O_TRUNC, ...) as a stream of `mode`, never waiting in the open itself. Null,
+// with the reason in `failure`, when it is no regular file or cannot be opened.
+FILE* open_regular_file(const char* name, int flags, const char* mode, OpenFailure& failure);
+
+inline FILE* open_input_file(const char* name, OpenFailure& failure) {
+  return open_regular_file(name, O_RDONLY, "rb", failure);
+}
+
+// True when `name` exists and is neither a regular file nor a directory.
+bool names_special_file(const char* name);
+
+// The one message both programs give for a file that is no regular file.
+std::string not_regular_file_message(const char* name);
 
 // True when `name` denotes the file open as `stream` (same device and inode,
 // whatever the spelling, links included).

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <optional>
 
-#include "core/break_signal.h"
 #include "core/crc32.h"
 #include "core/files.h"
 #include "core/keywords.h"
@@ -30,7 +29,12 @@ MakerSession& session() {
 }
 
 FILE* open_input(const char* name) {
-  FILE* stream = open_input_file(name);
+  OpenFailure failure = OpenFailure::None;
+  FILE* stream = open_input_file(name, failure);
+  if (failure == OpenFailure::NotRegularFile) {
+    std::printf("\n%s\n\n", not_regular_file_message(name).c_str());
+    fatal_exit(nullptr, 15, false);
+  }
   if (stream == nullptr) {
     std::printf("\nError while opening %s.\n\n", name);
     fatal_exit(nullptr, 10, false);
@@ -238,7 +242,6 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
 }  // namespace
 
 void run_maker(int argc, char** argv) {
-  install_break_handlers();
   set_program_name("Vardelta");
   const MakerOptions options = parse_maker_command_line(argc, argv);
   MakerSession& s = session();

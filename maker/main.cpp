@@ -1,3 +1,9 @@
 #include "maker/driver.h"
+#include "core/break_signal.h"
 
-int main(int argc, char** argv) { vd::run_maker(argc, argv); }
+// The handlers come before anything else, so that no break finds the run
+// without them.
+int main(int argc, char** argv) {
+  vd::install_break_handlers();
+  vd::run_maker(argc, argv);
+}

@@ -1,4 +1,5 @@
 #include "applier/passes.h"
+#include "applier/record_table.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

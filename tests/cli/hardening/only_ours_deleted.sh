@@ -5,7 +5,7 @@ python3 "$CASES/applier/versions.py"
 Vardelta A B patch > /dev/null
 # bad: a record for A whose CRCnew is wrong: decoding writes all of B, and
 # the check afterwards fails. badtype: a record whose type is 5, refused once
-# the output is open (without reading it back, which a FIFO could not give).
+# the output is open.
 python3 - <<'PY'
 import zlib
 def variant(name, offset, value):
@@ -18,14 +18,16 @@ variant("badtype", 12 + 16, b"\x00\x00\x00\x05")
 PY
 echo "--- a regular file: removed"
 Varmend A bad out NOVERSION; echo "exit $?"; [ -e out ] || echo "out is gone"
-echo "--- a FIFO with a reader: stays"
+echo "--- a FIFO with a reader: refused before anything is written into it, and stays"
 mkfifo fifo
-# Both ends are bounded in time, so that a fault cannot hang the suite.
+# Every end is bounded in time, so that a fault cannot hang the suite.
 timeout -s KILL 30 cat fifo > sink &
 reader=$!
 timeout -s KILL 30 Varmend A badtype fifo NOVERSION; echo "exit $?"
+timeout -s KILL 30 bash -c ': > fifo'
 wait $reader
 [ -p fifo ] && echo "fifo is still a FIFO"
+[ -s sink ] || echo "nothing came out of it"
 echo "--- a symbolic link: the link and the file behind it stay"
 printf 'precious' > target
 ln -s target link
