@@ -13,17 +13,6 @@
 namespace vd {
 namespace {
 
-FILE* open_input(const char* name) {
-  OpenFailure failure = OpenFailure::None;
-  FILE* stream = open_input_file(name, failure);
-  if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
-  if (stream == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
-  return stream;
-}
-
 // The output is written and then read back to be verified: a pipe or a
 // device under its name would lose the result or wait for ever, and a
 // failure would then remove it. It is refused before anything is decoded.

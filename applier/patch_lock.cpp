@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "applier/session.h"
 #include "core/file_lock.h"
 #include "core/files.h"
 #include "core/patch_journal.h"
@@ -43,8 +44,7 @@ void lock_patch_for_reading(const char* name, FILE*& stream) {
     lock_or_fail(fd, false, name);
     if (!name_denotes(name, fd)) {
       std::fclose(stream);
-      stream = open_input_file(name);
-      if (stream == nullptr) fail_open(name);
+      stream = open_input(name);
       continue;
     }
     if (recovered || !journal_exists(name, fd)) return;

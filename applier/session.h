@@ -48,6 +48,10 @@ inline FILE*& old_stream() { return run_state().streams[kOldSlot]; }
 inline FILE*& output_stream() { return run_state().streams[kOutputSlot]; }
 inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
 
+// Opens a file the run reads (oldfile, patch file); one that is not a
+// regular file or cannot be opened ends the run (exit 15).
+FILE* open_input(const char* name);
+
 // The size of a stream; the stream is left at its start.
 std::int64_t stream_size(FILE* stream);
 

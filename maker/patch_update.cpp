@@ -61,8 +61,8 @@ void refuse_irregular(int fd, const char* name) {
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return;
   close(fd);
-  std::printf("\nError: patchfile %s is not a regular file.\n\n", name);
-  fatal_exit(nullptr, 10, false);
+  std::printf("\n%s\n\n", not_regular_file_message(name).c_str());
+  fatal_exit(nullptr, 15, false);
 }
 
 // A run that waited may find its file replaced by the other run's copy, or
