@@ -23,6 +23,10 @@ void install_break_handlers() {
   sigset_t breaks;
   sigemptyset(&breaks);
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    // A signal the run was started to ignore (nohup, a background job) stays
+    // ignored: whoever started it asked for that.
+    struct sigaction inherited = {};
+    if (sigaction(signal, nullptr, &inherited) == 0 && inherited.sa_handler == SIG_IGN) continue;
     sigaction(signal, &action, nullptr);
     sigaddset(&breaks, signal);
   }

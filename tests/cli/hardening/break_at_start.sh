@@ -15,11 +15,12 @@ write("A", OLD)
 write("B", edited(OLD, 2))
 expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
 
-def started_with_break(args, sig):
+def started_with_break(args, sig, ignored=False):
     blocked = signal.pthread_sigmask(signal.SIG_BLOCK, {sig})
     try:
         proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                stdin=subprocess.DEVNULL)
+                                stdin=subprocess.DEVNULL,
+                                preexec_fn=(lambda: signal.signal(sig, signal.SIG_IGN)) if ignored else None)
         proc.send_signal(sig)
     finally:
         signal.pthread_sigmask(signal.SIG_SETMASK, blocked)
@@ -41,4 +42,11 @@ for label, args, untouched in runs:
         print("%s, %s: exit %d%s%s%s" % (label, name, code, ", ***Break" if said else "",
                                          "" if untouched() else ", files changed",
                                          ", temporary files left" if temp_files() else ""))
+
+# A run started with a signal ignored (nohup, a background job of a script)
+# keeps ignoring it, and finishes its job.
+for name, sig in SIGNALS:
+    os.path.exists("out") and os.remove("out")
+    code, said = started_with_break(["Varmend", "A", "patch", "out"], sig, ignored=True)
+    print("Varmend started with %s ignored: exit %d%s" % (name, code, ", ***Break" if said else ""))
 PY
