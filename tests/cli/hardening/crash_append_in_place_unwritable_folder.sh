@@ -11,4 +11,4 @@ if unprivileged touch probe/x 2>/dev/null || ! unprivileged true 2>/dev/null; th
   exit 77
 fi
 rmdir probe
-python3 "$CASES/hardening/crash_in_place.py" unwritable-folder 30
+python3 "$CASES/hardening/crash_in_place.py" unwritable-folder 16
