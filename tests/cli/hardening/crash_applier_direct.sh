@@ -13,11 +13,7 @@ sys.path.insert(0, os.path.join(os.environ["CASES"], "hardening"))
 from hardkit import *
 
 KILLS = 30
-OLD = random_bytes(21, 4 << 20)
-NEW = edited(OLD, 22, 10000)
-write("A", OLD)
-write("B", NEW)
-expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
+OLD, NEW = patched_pair(21, 4 << 20, 10000)
 root = os.geteuid() == 0
 owner = 65534 if root else os.geteuid()
 target = os.path.abspath("old")
@@ -101,7 +97,7 @@ for label, args, check in scenarios:
     # just replaced while the run goes on.
     for point, reached in points[label]:
         seen = False
-        for _ in range(6):
+        for _ in range(20):
             reset()
             seen = stop_at(args, reached, lambda p: p.kill(), poll=0.0005)[1]
             outcomes.append(check("%s, %s" % (label, point)))

@@ -18,11 +18,7 @@ sys.path.insert(0, os.path.join(os.environ["CASES"], "hardening"))
 from hardkit import *
 
 KILLS = 20
-OLD = random_bytes(31, 4 << 20)
-NEW = edited(OLD, 32, 10000)
-write("A", OLD)
-write("B", NEW)
-expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
+OLD, NEW = patched_pair(31, 4 << 20, 10000)
 TMP = os.environ["TMPDIR"]
 UNPRIVILEGED = ["setpriv", "--inh-caps=-all", "--bounding-set=-all"] if os.geteuid() == 0 else []
 LONG = "o" * 250

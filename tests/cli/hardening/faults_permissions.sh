@@ -3,15 +3,7 @@
 # capability dropped). A write-protected oldfile is refused by DIRECT, a
 # write-protected patch file or newfile by their programs, and directories
 # that cannot be written are handled: files the user had stay intact.
-unprivileged() {
-  if [ "$(id -u)" = 0 ]; then setpriv --inh-caps=-all --bounding-set=-all -- "$@"; else "$@"; fi
-}
-mkdir probe && chmod 0555 probe
-if unprivileged touch probe/x 2>/dev/null || ! unprivileged true 2>/dev/null; then
-  echo "cannot run without the privileges that override file permissions here"
-  exit 77
-fi
-rmdir probe
+. "$CASES/hardening/unprivileged.bash"
 python3 "$CASES/applier/versions.py"
 Vardelta A B patch > /dev/null
 cp patch saved

@@ -56,6 +56,17 @@ def edited(data, seed, every=4000):
     return bytes(out)
 
 
+def patched_pair(seed, size, every):
+    """Writes A (random), B (A edited every `every` bytes) and the patch file
+    `patch` from A to B; returns the two versions."""
+    old = random_bytes(seed, size)
+    new = edited(old, seed + 1, every)
+    write("A", old)
+    write("B", new)
+    expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
+    return old, new
+
+
 def note(text):
     """A remark for someone looking into a case by hand: written to the file
     named by $HARDENING_NOTES when that is set, else dropped."""
