@@ -3,4 +3,4 @@
 # crash_in_place.py). As root the runs drop the privileges that override file
 # permissions.
 . "$CASES/hardening/unprivileged.bash"
-python3 "$CASES/hardening/crash_in_place.py" unwritable-folder 16
+python3 "$CASES/hardening/crash_in_place.py" unwritable-folder 30
