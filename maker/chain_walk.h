@@ -50,10 +50,13 @@ struct ChainWalk {
     int period = 0;  // 0 for none
     std::int64_t run = 0;
   };
+  void raise_to_floor();
+  std::optional<std::int64_t> strongest_gain() const;
+  std::int64_t lowest_full_length_gain() const;
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
-  static std::int64_t most_worth_listing(Chain segment, std::size_t next);
-  std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed);
+  static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);
+  std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed, bool patterned);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);

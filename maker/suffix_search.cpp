@@ -160,4 +160,11 @@ std::optional<std::int64_t> SuffixSearch::longest_match_within(std::int64_t from
   return std::nullopt;
 }
 
+std::span<const std::pair<std::uint32_t, std::int64_t>> SuffixSearch::most_agreeing(std::size_t most) {
+  if (!located_) locate();
+  while (visited_.size() < most && visit_next()) {
+  }
+  return {visited_.data(), std::min(most, visited_.size())};
+}
+
 }  // namespace vd

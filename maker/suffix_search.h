@@ -36,6 +36,9 @@ class SuffixSearch {
   // agrees with the target, provided that position is among the `most`
   // positions of the file that agree longest.
   std::optional<std::int64_t> longest_match_within(std::int64_t from, std::int64_t last, std::size_t most);
+  // The `most` positions of the file (or fewer) that agree longest with the
+  // target, 3 bytes or more, longest first: (position, agreement).
+  std::span<const std::pair<std::uint32_t, std::int64_t>> most_agreeing(std::size_t most);
 
  private:
   void locate();
