@@ -573,6 +573,23 @@ TEST(FindMatch, RebuildingTheOldIndexFollowsChangedBytes) {
   EXPECT_EQ(match->length, 8);
 }
 
+// The optimizer transforms the oldfile and may restore it before any search:
+// each state announces its lists, and the search sees the bytes as they are
+// when it runs, whichever states came between.
+TEST(FindMatch, TheSearchFollowsTheLastAnnouncedBytes) {
+  Indexed indexed(bytes_of("xxABCDEFGHxx"), bytes_of("ABCDEFGH"), {}, 3);
+  testing::internal::CaptureStdout();
+  std::copy_n("QRSTUVWX", 8, indexed.files.session.oldData + 2);
+  indexed.index.build_old_index("old");
+  std::copy_n("ABCDEFGH", 8, indexed.files.session.oldData + 4);
+  indexed.index.build_old_index("old");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kSortOld + kSortOld);
+  const auto match = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 4);
+  EXPECT_EQ(match->length, 8);
+}
+
 // ---- find_match_linear -----------------------------------------------------
 
 // An oldfile of bytes 0 to 127 and a newfile of bytes 128 to 255 agree
