@@ -53,6 +53,7 @@ struct ChainWalk {
   void raise_to_floor();
   std::optional<std::int64_t> strongest_gain() const;
   std::int64_t lowest_full_length_gain() const;
+  bool price_changes_at(std::int64_t q) const;
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);

@@ -129,12 +129,13 @@ TEST(FindMatchWeakSpots, AFullLengthCandidateEndsTheWalkBeforeACheaperOne) {
 // patch file start with its first bytes.
 TEST(FindMatchWeakSpots, ThePatchFileHeaderNeverCounts) {
   test::Rng rng(113);
-  Bytes patch = test::header();
+  const Bytes header = test::header();
+  Bytes patch = header;
   for (int record = 0; record < 100; ++record) {
-    const Bytes cut(test::header().begin(), test::header().begin() + 4 + record % 6);
+    const Bytes cut(header.begin(), header.begin() + 4 + record % 6);
     patch = concat({patch, cut, rng.bytes(30)});
   }
-  const Bytes neu = concat({test::header(), rng.bytes(40)});
+  const Bytes neu = concat({header, rng.bytes(40)});
   const Bytes old = rng.bytes(3000);
   const auto pick = [](test::Rng& r) { return static_cast<std::int64_t>(r.below(4)); };
   expect_faithful(old, neu, patch, 20, 10000, pick);
