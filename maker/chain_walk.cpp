@@ -89,21 +89,83 @@ void ChainWalk::run() {
     walk_candidates(chain, 0);
     return;
   }
+  raise_to_floor();
   Pattern pattern;
   pattern.period = target_period();
   if (pattern.period != 0) pattern.run = pattern_run(target, target, pattern.period, newLeft);
   walk_segments(pattern);
 }
 
-// The chain cut where the price of a position may change: inside a segment
-// every candidate costs the same for the same length.
+// Why the walk is bounded. The chain is walked in position order, so the
+// best so far is often far weaker than what the chain holds; a weak best
+// lets every shortcut below through, and the walk then measures chains of
+// hundreds of thousands of positions one by one. So the best starts at a
+// floor, one below a gain the result is known to reach:
+// - without a candidate of full length in the chain, the walk keeps the
+//   first candidate of the highest gain, which gains at least as much as
+//   the strongest of the file's most agreeing positions (all of them in the
+//   chain: they agree for 3 bytes or more);
+// - with one, the walk ends at the first candidate of full length that
+//   beats the best, and no candidate of full length gains less than the
+//   dearest price of that length leaves.
+// Candidates below the floor would only ever have been beaten, and those at
+// or above it meet the same bests as before, so the result stays the same;
+// and the floor itself never remains the best. With the floor, a candidate
+// must agree about as long as the file's longest match to count, so the
+// suffix array lists the few that can, and the walk measures those instead
+// of the chain.
+void ChainWalk::raise_to_floor() {
+  constexpr std::size_t kFewCandidates = 64;
+  if (suffixes == nullptr || chain.size() <= kFewCandidates) return;
+  const bool fullLength = suffixes->longest_match() >= block_length_limit(mode);
+  const std::optional<std::int64_t> reached = fullLength ? lowest_full_length_gain() : strongest_gain();
+  if (!reached) return;
+  const std::int64_t floorGain = *reached - 1;
+  if (best && best->gain() >= floorGain) return;
+  MatchCandidate floor;
+  floor.cost = static_cast<int>(-floorGain);
+  best = floor;
+}
+
+// None when no position of the file agrees for 3 bytes.
+std::optional<std::int64_t> ChainWalk::strongest_gain() const {
+  constexpr std::size_t kStrongestLooked = 16;
+  std::optional<std::int64_t> strongest;
+  for (const auto& [q, agrees] : suffixes->most_agreeing(kStrongestLooked))
+    strongest = std::max(strongest.value_or(INT64_MIN), agrees - cost_of(agrees, base + q));
+  return strongest;
+}
+
+// A price holds from one price change position up to the next.
+std::int64_t ChainWalk::lowest_full_length_gain() const {
+  const std::int64_t limit = block_length_limit(mode);
+  int dearest = cost_of(limit, base);
+  for (const std::int64_t change : price_change_positions(context))
+    if (change > base && change < base + size) dearest = std::max(dearest, cost_of(limit, change));
+  return limit - dearest;
+}
+
+// Whether a candidate at reference position q costs other than one at q - 1
+// of the same length. Length parts change only at the ends of the length
+// tiers, so a length from each tier tells.
+bool ChainWalk::price_changes_at(std::int64_t q) const {
+  if (cost_of(3, q) != cost_of(3, q - 1)) return true;
+  for (const std::int64_t end : kLengthTierEnds)
+    if (cost_of(end + 1, q) != cost_of(end + 1, q - 1)) return true;
+  return false;
+}
+
+// The chain cut where the price of a position changes: inside a segment
+// every candidate costs the same for the same length. Most of the places
+// where some price may change leave the prices of this file in this MODE
+// as they are; cutting there would only weaken the shortcuts.
 void ChainWalk::walk_segments(const Pattern& pattern) {
   auto changes = price_change_positions(context);
   std::sort(changes.begin(), changes.end());
   std::size_t from = 0;
   for (const std::int64_t change : changes) {
     const std::int64_t cut = change - base;
-    if (cut <= chain.front() || cut > chain.back()) continue;
+    if (cut <= chain.front() || cut > chain.back() || !price_changes_at(change)) continue;
     const auto to = static_cast<std::size_t>(
         std::lower_bound(chain.begin() + static_cast<std::ptrdiff_t>(from), chain.end(), cut) - chain.begin());
     if (to > from && walk_segment(chain.subspan(from, to - from), pattern)) return;
@@ -138,7 +200,7 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       needed = length_to_beat_best(q);
       if (searchable) {
-        if (const auto listed = list_what_can_win(segment, next, needed)) return walk_candidates(*listed, needed);
+        if (const auto listed = list_what_can_win(segment, next, needed, pattern.period != 0)) return walk_candidates(*listed, needed);
         if (runs_serve(pattern)) {
           std::int64_t resume = q;
           if (walk_long_runs(resume, segment.back(), pattern)) return true;
@@ -162,10 +224,11 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
 // gain is among them, as is the first of full length, where the walk would
 // end (the highest gain of all is that of full length). Walking only these
 // therefore ends with the same best.
-std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t next, std::int64_t needed) {
+std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t next, std::int64_t needed,
+                                                  bool patterned) {
   constexpr std::size_t kMostVisited = 64;
   const std::int64_t q = segment[next];
-  const std::int64_t most = most_worth_listing(segment, next);
+  const std::int64_t most = most_worth_listing(segment, next, patterned);
   if (const auto listed = suffixes->positions_agreeing(needed, most, q, segment.back())) return listed;
   const auto longest = suffixes->longest_match_within(q, segment.back(), kMostVisited);
   if (!longest) return std::nullopt;
@@ -176,21 +239,29 @@ std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t nex
 }
 
 // Listing a position costs about as much as testing a candidate: a list pays
-// while it is well shorter than what is left of the segment. A list that
-// turns out too long is work lost, so it is cut short early.
-std::int64_t ChainWalk::most_worth_listing(Chain segment, std::size_t next) {
+// while it is well shorter than what is left of the segment. Finding that a
+// list would be too long costs only a gallop over the suffixes. A newfile
+// that starts with a pattern has a cheaper way through long lists, its runs
+// and stretches, so its lists stay short.
+std::int64_t ChainWalk::most_worth_listing(Chain segment, std::size_t next, bool patterned) {
   constexpr std::int64_t kAlwaysWorth = 48;
-  constexpr std::int64_t kNeverWorth = 1024;
-  return std::clamp(static_cast<std::int64_t>(segment.size() - next) / 4, kAlwaysWorth, kNeverWorth);
+  constexpr std::int64_t kWorthBesidePatterns = 1024;
+  const std::int64_t worth = static_cast<std::int64_t>(segment.size() - next) / 4;
+  return patterned ? std::clamp(worth, kAlwaysWorth, kWorthBesidePatterns) : std::max(worth, kAlwaysWorth);
 }
 
 // The shortest period (up to 8 bytes) with which the newfile repeats its
 // first bytes for at least a key beyond them, provided the key stands only
 // at the start of that pattern; 0 when there is none. The repetition makes
 // the key itself follow the pattern, so every position of the chain starts a
-// run of it.
+// run of it. A key of one byte value is such a run by itself, even where the
+// newfile's run is no longer than the key: the chain of that key holds every
+// position of every run of the value, by far the longest chains of a binary,
+// of which only the one position per run where the run ends as the newfile's
+// does can agree beyond the key.
 int ChainWalk::target_period() const {
-  for (int period = 1; period <= kLongestPeriod && period + keyLength <= newLeft; ++period) {
+  if (std::all_of(target + 1, target + keyLength, [&](std::uint8_t byte) { return byte == target[0]; })) return 1;
+  for (int period = 2; period <= kLongestPeriod && period + keyLength <= newLeft; ++period) {
     if (!std::equal(target, target + keyLength, target + period)) continue;
     const auto key_at_phase = [&](int phase) {
       for (int i = 0; i < keyLength; ++i)
@@ -203,7 +274,7 @@ int ChainWalk::target_period() const {
     // A longer pattern pays only where it repeats for long: short repeats are
     // common in executables, and walking them stretch by stretch costs more
     // than it saves.
-    if (period == 1 || pattern_run(target, target, period, std::min(kLongRepeat, newLeft)) == kLongRepeat) return period;
+    if (pattern_run(target, target, period, std::min(kLongRepeat, newLeft)) == kLongRepeat) return period;
   }
   return 0;
 }

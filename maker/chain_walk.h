@@ -5,6 +5,25 @@
 // the first of the best gain, stopping once the best is as long as the MODE
 // allows. The walk only avoids measuring candidates that provably cannot
 // change that result.
+//
+// The work per search, where the file has a suffix array: one binary search
+// for the newfile's bytes among the suffixes (about log2 of the file size
+// comparisons, each resuming where its neighbours agreed), 16 positions
+// visited for the floor (see raise_to_floor), and for each of the few
+// segments of one price (at most 4 in MODE 3) one of:
+// - a list of the positions that can win, at most a quarter of the segment
+//   long and never longer than the positions of the file that agree with
+//   the newfile within a few bytes of the longest match there (the floor
+//   makes the length needed that close to it);
+// - for a newfile that starts with a pattern, one visit per stretch of the
+//   pattern in the file, or per run long enough to hold a winner;
+// - else the segment itself, with a one-byte test per position. This is
+//   left only when more than a quarter of the segment agrees with the
+//   newfile nearly as long as the longest match in the file does, so the
+//   walk measures at most four positions for each one that could win. The
+//   number of those is not bounded by anything but the file: bytes that
+//   stand tens of thousands of times in it, without a pattern, still cost
+//   a walk over their chain.
 #pragma once
 
 #include <cstdint>
@@ -50,10 +69,14 @@ struct ChainWalk {
     int period = 0;  // 0 for none
     std::int64_t run = 0;
   };
+  void raise_to_floor();
+  std::optional<std::int64_t> strongest_gain() const;
+  std::int64_t lowest_full_length_gain() const;
+  bool price_changes_at(std::int64_t q) const;
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
-  static std::int64_t most_worth_listing(Chain segment, std::size_t next);
-  std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed);
+  static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);
+  std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed, bool patterned);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);

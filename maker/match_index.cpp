@@ -58,7 +58,12 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   const std::int64_t lastIndexed = size - keyLength_;
   count_keys(data, firstIndexed, lastIndexed);
   file_positions(data, firstIndexed, lastIndexed);
-  suffixesBuilt_ = withSuffixes && size <= nodeCount_ && divsufsort(data, suffixes_, static_cast<saidx_t>(size)) == 0;
+  // Only the indexed positions are sorted: every position a search finds
+  // there is in a chain.
+  suffixesFrom_ = firstIndexed;
+  const std::int64_t sorted = size - firstIndexed;
+  suffixesBuilt_ = withSuffixes && sorted > 0 && sorted <= nodeCount_ &&
+                   divsufsort(data + firstIndexed, suffixes_, static_cast<saidx_t>(sorted)) == 0;
 }
 
 // Each key's count, in the second word of its bucket.
@@ -127,23 +132,32 @@ bool MatchIndex::allocate(bool mem128, bool mem256) {
   return oldLevel != 0;
 }
 
-static void build_with_note(FileLists& lists, const std::uint8_t* data, std::int64_t size,
-                            std::int64_t firstIndexed, bool withSuffixes, const char* name) {
-  if (lists.key_length() == 0) return;
+static void print_sorting_note(const char* name) {
   std::printf("Sorting %s...\n", name);
   std::fflush(stdout);
-  lists.build(data, size, firstIndexed, withSuffixes);
-  std::printf("%s\x1b[1A\n", kEraseLastLine);
 }
 
+static void erase_sorting_note() { std::printf("%s\x1b[1A\n", kEraseLastLine); }
+
 void MatchIndex::build_old_index(const char* name) {
-  build_with_note(oldLists_, session_.oldData, session_.oldSize, 0, true, name);
+  if (oldLists_.key_length() == 0) return;
+  print_sorting_note(name);
+  oldListsDue_ = true;
+  erase_sorting_note();
+}
+
+void MatchIndex::build_old_lists() {
+  oldListsDue_ = false;
+  oldLists_.build(session_.oldData, session_.oldSize, 0, true);
   // Without it the search walks the runs one by one, to the same result.
-  if (oldLists_.key_length() != 0) oldRuns_.build(session_.oldData, session_.oldSize);
+  oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
 void MatchIndex::build_patch_index(const char* name) {
-  build_with_note(patchLists_, session_.patchData, session_.patchDataSize, kHeaderSize, false, name);
+  if (patchLists_.key_length() == 0) return;
+  print_sorting_note(name);
+  patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize, true);
+  erase_sorting_note();
 }
 
 void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data,
@@ -154,7 +168,8 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   const std::int64_t newLeft = session_.newSize - p;
   std::optional<SuffixSearch> suffixes;
   if (lists.suffixes() != nullptr)
-    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_);
+    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
+                     lists.suffixes_from());
   ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
                  lists.key_length(),
                  data,
@@ -182,6 +197,7 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   // the one coded next, whatever the running position has become.
   if (memoPosition_ == p) return remember(p, memo_);
   if (session_.newSize - p < 3) return std::nullopt;
+  if (oldListsDue_) build_old_lists();
   std::optional<MatchCandidate> best;
   walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best);
   walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best);

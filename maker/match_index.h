@@ -74,9 +74,10 @@ class FileLists {
     if (bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
-  // Every position of the data, sorted by the bytes from there on; null when
-  // not built.
+  // Every position of the data from suffixes_from() on, sorted by the bytes
+  // from there on; null when not built.
   const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }
+  std::int64_t suffixes_from() const { return suffixesFrom_; }
 
  private:
   void count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
@@ -87,6 +88,7 @@ class FileLists {
   std::uint32_t* positions_ = nullptr;
   std::int32_t* suffixes_ = nullptr;
   std::int64_t nodeCount_ = 0;
+  std::int64_t suffixesFrom_ = 0;
   bool bucketsFresh_ = false;
   bool suffixesBuilt_ = false;
 };
@@ -98,6 +100,9 @@ class MatchIndex {
   // Allocates the lists, largest level first, printing a note for every
   // fallback. Returns whether the oldfile got any level.
   bool allocate(bool mem128, bool mem256);
+  // The oldfile's lists are built when first searched: a state of oldData
+  // that no search sees (AUTO transforms the oldfile before its first pass,
+  // and may restore it again) costs no build, and no state is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
 
@@ -115,11 +120,13 @@ class MatchIndex {
   void walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
                   std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best) const;
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
+  void build_old_lists();
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
   FileLists oldLists_;
   RunIndex oldRuns_;
+  bool oldListsDue_ = false;
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
   std::int64_t memoPosition_ = -1;

@@ -7,9 +7,11 @@
 namespace vd {
 
 SuffixSearch::SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-                           const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers)
-    : data_(data),
-      size_(size),
+                           const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers,
+                           std::int64_t origin)
+    : data_(data + origin),
+      size_(size - origin),
+      origin_(origin),
       suffixes_(suffixes),
       target_(target),
       targetLength_(targetLength),
@@ -104,6 +106,7 @@ bool SuffixSearch::list_agreeing(std::int64_t length, std::int64_t most) {
   const std::int64_t above = below > most ? 0 : count_agreeing(insertAt_, 1, length, most - below);
   if (below + above > most) return false;
   listed_.assign(suffixes_ + insertAt_ - below, suffixes_ + insertAt_ + above);
+  for (std::uint32_t& position : listed_) position += static_cast<std::uint32_t>(origin_);
   std::sort(listed_.begin(), listed_.end());
   return true;
 }
@@ -142,7 +145,7 @@ bool SuffixSearch::visit_next() {
   const std::int64_t agrees = below ? belowAgrees_ : aboveAgrees_;
   if (agrees < 3) return false;
   std::int64_t& index = below ? nextBelow_ : nextAbove_;
-  visited_.emplace_back(static_cast<std::uint32_t>(suffixes_[index]), agrees);
+  visited_.emplace_back(static_cast<std::uint32_t>(suffixes_[index] + origin_), agrees);
   index += below ? -1 : 1;
   const bool inside = index >= 0 && index < size_;
   (below ? belowAgrees_ : aboveAgrees_) = inside ? agreement(index, 0) : -1;
@@ -158,6 +161,13 @@ std::optional<std::int64_t> SuffixSearch::longest_match_within(std::int64_t from
     if (position >= from && position <= last) return agrees;
   }
   return std::nullopt;
+}
+
+std::span<const std::pair<std::uint32_t, std::int64_t>> SuffixSearch::most_agreeing(std::size_t most) {
+  if (!located_) locate();
+  while (visited_.size() < most && visit_next()) {
+  }
+  return {visited_.data(), std::min(most, visited_.size())};
 }
 
 }  // namespace vd

@@ -20,10 +20,12 @@ class SuffixSearch {
     std::vector<std::pair<std::uint32_t, std::int64_t>> visited;  // position, agreement
   };
 
-  // `suffixes` holds the file's positions sorted by the bytes from there on;
-  // only the first `targetLength` bytes of the target are looked at.
+  // `suffixes` holds the positions of the file from `origin` on, sorted by
+  // the bytes from there on; every position given or returned counts from
+  // the file's start. Only the first `targetLength` bytes of the target are
+  // looked at.
   SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
-               const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers);
+               const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers, std::int64_t origin = 0);
 
   // The most bytes in which any position of the file agrees with the target.
   std::int64_t longest_match();
@@ -36,6 +38,9 @@ class SuffixSearch {
   // agrees with the target, provided that position is among the `most`
   // positions of the file that agree longest.
   std::optional<std::int64_t> longest_match_within(std::int64_t from, std::int64_t last, std::size_t most);
+  // The `most` positions of the file (or fewer) that agree longest with the
+  // target, 3 bytes or more, longest first: (position, agreement).
+  std::span<const std::pair<std::uint32_t, std::int64_t>> most_agreeing(std::size_t most);
 
  private:
   void locate();
@@ -45,8 +50,10 @@ class SuffixSearch {
   bool list_agreeing(std::int64_t length, std::int64_t most);
   bool visit_next();
 
+  // The part of the file that is sorted.
   const std::uint8_t* data_;
   std::int64_t size_;
+  std::int64_t origin_;
   const std::int32_t* suffixes_;
   const std::uint8_t* target_;
   std::int64_t targetLength_;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "maker/match_cost.h"
+#include "support/faithful_walk.h"
 #include "support/maker_harness.h"
 #include "support/test_support.h"
 
@@ -24,29 +25,8 @@ using test::k1DBuckets;
 using test::k2DBuckets;
 using test::k3DBuckets;
 
-// A patch file header (magic, CRC total, file count); its bytes are never
-// indexed.
-Bytes header() { return {'V', 'L', 'M', '3', 1, 2, 3, 4, 0, 0, 0, 1}; }
-
-// Files, an index over them, and the notes that allocating it printed.
-struct Indexed {
-  test::SessionFiles files;
-  MatchIndex index;
-  std::string notes;
-  bool hasLists = false;
-
-  Indexed(Bytes old, Bytes neu, Bytes patch = {}, int minBlock = 3, AllocRule rule = test::refuse_3d(),
-          bool mem128 = false, bool mem256 = false)
-      : files(std::move(old), std::move(neu), std::move(patch), minBlock),
-        index(files.session, &test::scripted_alloc) {
-    test::set_alloc_rule(std::move(rule));
-    testing::internal::CaptureStdout();
-    hasLists = index.allocate(mem128, mem256);
-    index.build_old_index("old");
-    index.build_patch_index("patch");
-    notes = testing::internal::GetCapturedStdout();
-  }
-};
+using test::header;
+using test::Indexed;
 
 int count_requests(std::size_t count) {
   const auto& requests = test::alloc_requests();
@@ -363,56 +343,7 @@ TEST(FindMatch, OldfileOfOneOrTwoBytesHasNoIndexedPositions) {
   }
 }
 
-// The search done the slow way: every position of the oldfile, then of the
-// patch file from offset 12, in ascending order.
-std::optional<MatchCandidate> reference_find_match(const test::SessionFiles& files, const SearchState& state,
-                                                   int mode, std::int64_t p) {
-  const MakerSession& s = files.session;
-  if (s.newSize - p < 3) return std::nullopt;
-  const std::int64_t limit = block_length_limit(mode);
-  CostContext context;
-  context.running = state.running;
-  context.replacePosition = state.replacePosition;
-  context.referenceSize = std::int64_t{s.oldSize} + s.patchDataSize;
-  std::optional<MatchCandidate> best;
-  const auto walk = [&](const std::uint8_t* data, std::int64_t size, std::int64_t first, std::int64_t base) {
-    for (std::int64_t q = first; q < size; ++q) {
-      std::int64_t length = 0;
-      while (q + length < size && p + length < s.newSize && data[q + length] == s.newData[p + length] &&
-             length < limit)
-        ++length;
-      if (length < 3) continue;
-      MatchCandidate candidate;
-      candidate.length = length;
-      candidate.position = base + q;
-      candidate.cost = base == 0 ? oldfile_match_cost(mode, length, base + q, context)
-                                 : patchfile_match_cost(mode, length, base + q, context);
-      if (!best || candidate.gain() > best->gain()) best = candidate;
-      if (best->length == limit) break;
-    }
-  };
-  walk(s.oldData, s.oldSize, 0, 0);
-  if (s.patchDataSize > 0) walk(s.patchData, s.patchDataSize, 12, s.oldSize);
-  if (!best || best->gain() < s.minBlock) return std::nullopt;
-  return best;
-}
-
-// The search at p agrees with the faithful walk, with the index's running
-// and replace positions as they are.
-testing::AssertionResult agrees_with_faithful_walk(Indexed& indexed, int mode, std::int64_t p) {
-  indexed.index.reset_match_memo();
-  const auto expected = reference_find_match(indexed.files, indexed.index.state, mode, p);
-  const auto actual = indexed.index.find_match(mode, p);
-  const auto shown = [](const std::optional<MatchCandidate>& match) {
-    return match ? std::to_string(match->length) + " bytes at " + std::to_string(match->position) : "none";
-  };
-  if (actual.has_value() == expected.has_value() &&
-      (!expected || (actual->position == expected->position && actual->length == expected->length &&
-                     actual->cost == expected->cost)))
-    return testing::AssertionSuccess();
-  return testing::AssertionFailure() << "MODE " << mode << " p " << p << ": " << shown(actual) << ", the faithful walk "
-                                     << shown(expected);
-}
+using test::agrees_with_faithful_walk;
 
 TEST(FindMatch, AgreesWithAnExhaustiveSearchAtEveryLevel) {
   test::Rng rng(13);
@@ -639,6 +570,23 @@ TEST(FindMatch, RebuildingTheOldIndexFollowsChangedBytes) {
   const auto match = indexed.index.find_match(1, 0);
   ASSERT_TRUE(match.has_value());
   EXPECT_EQ(match->position, 2);
+  EXPECT_EQ(match->length, 8);
+}
+
+// The optimizer transforms the oldfile and may restore it before any search:
+// each state announces its lists, and the search sees the bytes as they are
+// when it runs, whichever states came between.
+TEST(FindMatch, TheSearchFollowsTheLastAnnouncedBytes) {
+  Indexed indexed(bytes_of("xxABCDEFGHxx"), bytes_of("ABCDEFGH"), {}, 3);
+  testing::internal::CaptureStdout();
+  std::copy_n("QRSTUVWX", 8, indexed.files.session.oldData + 2);
+  indexed.index.build_old_index("old");
+  std::copy_n("ABCDEFGH", 8, indexed.files.session.oldData + 4);
+  indexed.index.build_old_index("old");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), kSortOld + kSortOld);
+  const auto match = indexed.index.find_match(1, 0);
+  ASSERT_TRUE(match.has_value());
+  EXPECT_EQ(match->position, 4);
   EXPECT_EQ(match->length, 8);
 }
 

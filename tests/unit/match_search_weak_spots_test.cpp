@@ -1,0 +1,145 @@
+// Inputs aimed at the weak spot of each shortcut of the match search, each
+// checked against the faithful walk: many candidates of equal gain, long
+// stretches of one price, near-periodic code, runs broken every few bytes,
+// and candidates of full length that are not the strongest.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+
+#include "maker/match_cost.h"
+#include "support/faithful_walk.h"
+#include "support/maker_harness.h"
+
+namespace vd {
+namespace {
+
+using test::Bytes;
+using test::concat;
+
+const test::AllocRule kLevels[] = {test::refuse_nothing(), test::refuse_3d(), test::refuse_3d_and_2d()};
+
+// Searches at `samples` positions chosen by `pick`, in every MODE, at every
+// list level, with running positions up to `farthest`: far beyond the files
+// every candidate stands in one stretch of one price.
+template <typename Pick>
+void expect_faithful(const Bytes& old, const Bytes& neu, const Bytes& patch, int samples, std::int64_t farthest,
+                     Pick pick) {
+  test::Rng rng(static_cast<std::uint64_t>(old.size() + neu.size()));
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const int minBlock : {0, 3}) {
+      test::Indexed indexed(old, neu, patch, minBlock, kLevels[(mode + minBlock) % 3]);
+      for (int sample = 0; sample < samples; ++sample) {
+        const std::int64_t p = pick(rng);
+        indexed.index.state.running = static_cast<std::int64_t>(rng.below(static_cast<std::uint64_t>(farthest)));
+        indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(old.size()));
+        ASSERT_TRUE(test::agrees_with_faithful_walk(indexed, mode, p));
+      }
+    }
+  }
+}
+
+// Hundreds of copies of one word, some cut short at every length: every
+// copy gains the same, and the first must win, against every price.
+TEST(FindMatchWeakSpots, ManyCandidatesOfEqualGain) {
+  test::Rng rng(101);
+  const Bytes word = rng.bytes(48);
+  Bytes old;
+  for (int copy = 0; copy < 400; ++copy) {
+    const std::size_t kept = copy % 3 == 0 ? 3 + rng.below(word.size() - 3) : word.size();
+    old.insert(old.end(), word.begin(), word.begin() + static_cast<long>(kept));
+    const Bytes gap = rng.bytes(1 + rng.below(30));
+    old.insert(old.end(), gap.begin(), gap.end());
+  }
+  const Bytes neu = concat({rng.bytes(100), word, rng.bytes(50), word, rng.bytes(10)});
+  const Bytes patch = concat({test::header(), word, rng.bytes(200), word});
+  const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
+  expect_faithful(old, neu, patch, 60, static_cast<std::int64_t>(old.size()) * 3, pick);
+}
+
+// Runs of zeros 1 to 6 bytes long, each broken by one of three bytes, as in
+// tables and padding: the newfile's run is often exactly as long as the key,
+// and the chain of a key of zeros holds every position of every run.
+TEST(FindMatchWeakSpots, RunsBrokenEveryFewBytes) {
+  test::Rng rng(103);
+  const auto broken_runs = [&](std::size_t size) {
+    Bytes data;
+    while (data.size() < size) {
+      data.insert(data.end(), 1 + rng.below(6), 0);
+      data.push_back(static_cast<std::uint8_t>(1 + rng.below(3)));
+    }
+    data.resize(size);
+    return data;
+  };
+  const Bytes old = broken_runs(30000);
+  const Bytes neu = broken_runs(8000);
+  const Bytes patch = concat({test::header(), broken_runs(3000)});
+  const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
+  expect_faithful(old, neu, patch, 80, 200000, pick);
+}
+
+// A pattern of 4 to 8 bytes repeated, with a byte changed every 8 to 60
+// bytes: repeats mostly shorter than the walk's pattern shortcut takes, so
+// its chains are long and its candidates agree for nearly equal lengths.
+TEST(FindMatchWeakSpots, NearPeriodicCode) {
+  test::Rng rng(107);
+  const auto near_periodic = [&](std::size_t size, std::size_t period) {
+    const Bytes unit = rng.bytes(period);
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = unit[i % period];
+    for (std::size_t i = rng.below(8); i < size; i += 8 + rng.below(53))
+      data[i] = static_cast<std::uint8_t>(rng.below(4));
+    return data;
+  };
+  for (const std::size_t period : {4u, 8u}) {
+    const Bytes old = near_periodic(20000, period);
+    const Bytes neu = near_periodic(6000, period);
+    const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
+    expect_faithful(old, neu, {}, 50, 100000, pick);
+  }
+}
+
+// A block longer than the MODE 3 and MODE 2 length limits, twice in the
+// oldfile, starting with a key that a hundred other places share. With the
+// running position just before the second copy, the second is cheaper; the
+// walk still ends at the first, which reaches the length limit first.
+TEST(FindMatchWeakSpots, AFullLengthCandidateEndsTheWalkBeforeACheaperOne) {
+  test::Rng rng(109);
+  const Bytes block = concat({Bytes{7, 7, 9}, rng.bytes(17000)});
+  Bytes old;
+  for (int i = 0; i < 100; ++i) old = concat({old, Bytes{7, 7, 9}, rng.bytes(40)});
+  const std::int64_t second = static_cast<std::int64_t>(old.size() + block.size() + 500);
+  old = concat({old, block, rng.bytes(500), block, rng.bytes(100)});
+  const Bytes neu = concat({rng.bytes(20), block});
+  for (const int mode : {2, 3}) {
+    test::Indexed indexed(old, neu, {}, 3, test::refuse_nothing());
+    for (const std::int64_t running : {second - 5, second, std::int64_t{0}}) {
+      indexed.index.state.running = running;
+      ASSERT_TRUE(test::agrees_with_faithful_walk(indexed, mode, 20));
+      const auto found = indexed.index.find_match(mode, 20);
+      ASSERT_TRUE(found.has_value());
+      EXPECT_EQ(found->length, block_length_limit(mode));
+      EXPECT_EQ(found->position, second - static_cast<std::int64_t>(block.size()) - 500);
+    }
+  }
+}
+
+// The patch file's header is never a candidate, even where it would be the
+// file's strongest: the newfile starts with it, and a hundred records of the
+// patch file start with its first bytes.
+TEST(FindMatchWeakSpots, ThePatchFileHeaderNeverCounts) {
+  test::Rng rng(113);
+  const Bytes header = test::header();
+  Bytes patch = header;
+  for (int record = 0; record < 100; ++record) {
+    const Bytes cut(header.begin(), header.begin() + 4 + record % 6);
+    patch = concat({patch, cut, rng.bytes(30)});
+  }
+  const Bytes neu = concat({header, rng.bytes(40)});
+  const Bytes old = rng.bytes(3000);
+  const auto pick = [](test::Rng& r) { return static_cast<std::int64_t>(r.below(4)); };
+  expect_faithful(old, neu, patch, 20, 10000, pick);
+}
+
+}  // namespace
+}  // namespace vd
