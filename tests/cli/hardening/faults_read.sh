@@ -37,6 +37,16 @@ def truncate(name, size):
         os.truncate(name, size)
     return action
 
+def fresh(name, data):
+    """Puts an input back and removes the output of an earlier try: the
+    output is written over, not truncated first, so its size shows how far
+    decoding is only when it starts out missing."""
+    def prepare():
+        write(name, data)
+        if os.path.exists("out"):
+            os.remove("out")
+    return prepare
+
 def show(label, code):
     print("%s: exit %d" % (label, code))
     print("  " + repr([l for l in lines_of() if l][-2:]))
@@ -45,7 +55,7 @@ def show(label, code):
 def decoding(pid):
     return 65536 < size_of("out") < len(NEW) // 4
 code = act_at(["Varmend", "old", "bigpatch", "out", "NOVERSION"], decoding, truncate("old", len(OLD) // 2),
-              prepare=lambda: write("old", OLD))
+              prepare=fresh("old", OLD))
 show("applier, oldfile shrinks while decoding", code)
 print("  out left: %s" % os.path.exists("out"))
 
@@ -57,7 +67,7 @@ def copying_data(pid):
     return 65536 < size_of("out") < (4 << 20) - (1 << 19)
 saved_p2 = read("p2")
 code = act_at(["Varmend", "small", "p2", "out", "NOVERSION"], copying_data, truncate("p2", 30),
-              prepare=lambda: write("p2", saved_p2))
+              prepare=fresh("p2", saved_p2))
 show("applier, patch file shrinks while decoding", code)
 print("  out left: %s" % os.path.exists("out"))
 
