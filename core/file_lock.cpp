@@ -1,7 +1,6 @@
 #include "core/file_lock.h"
 
 #include <sys/file.h>
-#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -45,12 +44,5 @@ bool wait_for_lock(int fd, bool exclusive, const char* name) {
 }
 
 void release_lock(int fd) { flock(fd, LOCK_UN); }
-
-bool name_denotes(const char* name, int fd) {
-  struct stat named;
-  struct stat open;
-  if (stat(name, &named) != 0 || fstat(fd, &open) != 0) return false;
-  return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
-}
 
 }  // namespace vd

@@ -15,9 +15,4 @@ bool wait_for_lock(int fd, bool exclusive, const char* name);
 // Gives the lock up, for a run that must take another kind of lock.
 void release_lock(int fd);
 
-// True when `name` (through any symbolic links) still denotes the file open
-// as `fd`: a run that waited may find that the file it locked was replaced
-// by renaming meanwhile, and must then open the name again.
-bool name_denotes(const char* name, int fd);
-
 }  // namespace vd

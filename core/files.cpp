@@ -57,12 +57,14 @@ std::string not_regular_file_message(const char* name) {
          " is not a regular file: pipes, sockets and devices are not supported.";
 }
 
-bool names_same_file(const char* name, FILE* stream) {
+bool name_denotes(const char* name, int fd) {
   struct stat named;
   struct stat open;
-  if (stat(name, &named) != 0 || fstat(fileno(stream), &open) != 0) return false;
+  if (stat(name, &named) != 0 || fstat(fd, &open) != 0) return false;
   return named.st_dev == open.st_dev && named.st_ino == open.st_ino;
 }
+
+bool names_same_file(const char* name, FILE* stream) { return name_denotes(name, fileno(stream)); }
 
 std::string path_beside(const std::string& target, const std::string& tag, std::size_t extra) {
   const std::string leaf = leaf_of(target);

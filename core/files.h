@@ -32,6 +32,11 @@ std::string not_regular_file_message(const char* name);
 // whatever the spelling, links included).
 bool names_same_file(const char* name, FILE* stream);
 
+// The same for an open descriptor: a run that waited for a lock may find
+// that the file it locked was replaced by renaming meanwhile, and must then
+// open the name again.
+bool name_denotes(const char* name, int fd);
+
 // Replacing a file so that at every moment it holds either its old or its
 // new content, complete: the new content goes into a file beside it (same
 // directory, so that renaming is atomic), which is synced and renamed over

@@ -28,12 +28,7 @@ def as_user(args):
     return args
 
 
-write("o1", random_bytes(21, 256 << 10))
-write("n1", random_bytes(22, 256 << 10))
-O2 = random_bytes(23, 256 << 10)
-N2 = edited(O2, 24, 3000) + random_bytes(25, 128 << 10)
-write("o2", O2)
-write("n2", N2)
+O2, N2 = two_pairs(21)
 os.mkdir("store")
 PATCH = "store/patch"
 expect(timed(["Vardelta", "o1", "n1", PATCH] + SMALL_INDEX)[0] == 0, "first record")

@@ -12,12 +12,7 @@ sys.path.insert(0, os.path.join(os.environ["CASES"], "hardening"))
 from hardkit import *
 
 KILLS = 30
-write("o1", random_bytes(11, 256 << 10))
-write("n1", random_bytes(12, 256 << 10))
-O2 = random_bytes(13, 256 << 10)
-N2 = edited(O2, 14, 3000) + random_bytes(15, 128 << 10)
-write("o2", O2)
-write("n2", N2)
+O2, N2 = two_pairs(11)
 os.mkdir("store")
 expect(timed(["Vardelta", "o1", "n1", "store/patch"])[0] == 0, "first record")
 SAVED = read("store/patch")

@@ -67,6 +67,18 @@ def patched_pair(seed, size, every):
     return old, new
 
 
+def two_pairs(seed):
+    """Writes o1/n1 (unrelated) and o2/n2 (n2 an edited and grown o2), the
+    files of two records of one patch file; returns o2 and n2."""
+    write("o1", random_bytes(seed, 256 << 10))
+    write("n1", random_bytes(seed + 1, 256 << 10))
+    o2 = random_bytes(seed + 2, 256 << 10)
+    n2 = edited(o2, seed + 3, 3000) + random_bytes(seed + 4, 128 << 10)
+    write("o2", o2)
+    write("n2", n2)
+    return o2, n2
+
+
 def note(text):
     """A remark for someone looking into a case by hand: written to the file
     named by $HARDENING_NOTES when that is set, else dropped."""
