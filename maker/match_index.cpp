@@ -88,6 +88,9 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   if (lists.suffixes() != nullptr)
     suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
                      lists.suffixes_from());
+  const CostContext context{state.running, state.replacePosition,
+                            std::int64_t{session_.oldSize} + session_.patchDataSize};
+  PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
   ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
                  lists.key_length(),
                  data,
@@ -96,7 +99,8 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                  mode,
                  target,
                  newLeft,
-                 {state.running, state.replacePosition, std::int64_t{session_.oldSize} + session_.patchDataSize},
+                 context,
+                 cuts.update(mode, base, context),
                  best,
                  suffixes ? &*suffixes : nullptr,
                  runs};

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "maker/file_lists.h"
+#include "maker/price_cuts.h"
 #include "maker/run_index.h"
 #include "maker/session.h"
 #include "maker/suffix_search.h"
@@ -75,6 +76,8 @@ class MatchIndex {
   bool oldListsDue_ = false;
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
+  mutable PriceCuts oldPriceCuts_;
+  mutable PriceCuts patchPriceCuts_;
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
 };
