@@ -16,8 +16,8 @@ endif()
 set(VARDELTA_VERSION ${CMAKE_MATCH_1})
 
 # bash-completion says where it looks; its own prefix is stripped so that the
-# completions follow the install prefix (bash-completion also looks beside the
-# prefix of the command it completes).
+# completions follow the install prefix. It looks under every folder of
+# XDG_DATA_DIRS, /usr/local/share and /usr/share by default.
 set(_completions_default "${CMAKE_INSTALL_DATAROOTDIR}/bash-completion/completions")
 find_package(PkgConfig QUIET)
 if(PKG_CONFIG_FOUND)
