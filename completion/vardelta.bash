@@ -4,7 +4,8 @@
 # A keyword the line already holds is not offered again: the programs would
 # take its second occurrence as a file name.
 
-# The keywords of `list` that `cur` begins, compared without regard to case.
+# The keywords given after `$1` that `$1`, the word being typed, begins,
+# compared without regard to case.
 # What was typed is kept; the rest of the keyword follows the case of the last
 # letter typed, and with nothing typed the keyword is written as in the usage.
 _vardelta_matching_keywords() {
