@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "core/keywords.h"
 #include "core/patch_format.h"
@@ -64,8 +65,14 @@ void MatchIndex::build_old_index(const char* name) {
   erase_sorting_note();
 }
 
+void MatchIndex::remember_suffix_places() {
+  if (session_.newSize > 0)
+    oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(static_cast<std::size_t>(session_.newSize), sizeof(std::uint32_t))));
+}
+
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
+  if (oldPlaces_) std::memset(oldPlaces_.get(), 0, static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t));
   oldLists_.build(session_.oldData, session_.oldSize, 0, true);
   // Without it the search walks the runs one by one, to the same result.
   oldRuns_.build(session_.oldData, session_.oldSize);
@@ -85,9 +92,11 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
   std::optional<SuffixSearch> suffixes;
-  if (lists.suffixes() != nullptr)
+  if (lists.suffixes() != nullptr) {
     suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
                      lists.suffixes_from());
+    if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
+  }
   const CostContext context{state.running, state.replacePosition,
                             std::int64_t{session_.oldSize} + session_.patchDataSize};
   PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;

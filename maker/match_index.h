@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <span>
 
@@ -52,6 +53,11 @@ class MatchIndex {
   // and may restore it again) costs no build, and no state is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
+  // For runs that search the newfile more than once (AUTO): the oldfile's
+  // suffix search remembers where it placed each newfile position, for as
+  // long as the oldfile's bytes stay the same. Nothing when the memory is
+  // not there; the search is the same either way.
+  void remember_suffix_places();
 
   // The best candidate at newfile position p for MODE 1 to 4, or none when
   // its gain stays below minBlock.
@@ -74,6 +80,7 @@ class MatchIndex {
   FileLists oldLists_;
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
+  std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
   mutable PriceCuts oldPriceCuts_;
