@@ -76,14 +76,7 @@ void transform_old_copy(ApplierSession& session, std::int64_t oldSize) {
 void open_output(ApplierSession& session) {
   FILE*& output = output_stream();
   const char* name = session.outputName.c_str();
-  if (output != nullptr) {
-    const int closed = close_file(output);
-    output = nullptr;
-    if (closed != 0) {
-      std::printf("Error while closing %s.\n", name);
-      fatal_exit(nullptr, 15, true);
-    }
-  }
+  if (output != nullptr) close_or_fail(output, name);
   // Not truncated here but after decoding: a file system may hold up the
   // emptying of a file just closed until its last content is on the disk,
   // once per pass of a RECURSIVE run.
@@ -91,10 +84,7 @@ void open_output(ApplierSession& session) {
   output = open_regular_file(name, O_WRONLY | O_CREAT, "wb", failure);
   // Put there since the run began: not ours to delete.
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
-  if (output == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (output == nullptr) fail_open(name, true);
   // Decoding writes block by block, most of them short: a larger buffer
   // saves most of the writes. One output is open at a time, and it is
   // closed before the next one is opened.
@@ -121,10 +111,8 @@ void hand_over(ApplierSession& session) {
 // would take long to compute for nothing.
 bool beyond_every_record(const ApplierSession& session, std::int64_t oldSize) {
   if (oldSize <= kMaxFileSize) return false;
-  if (session.pass == 1) {
-    std::printf("File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
-    fatal_exit(nullptr, 11, false);
-  }
+  if (session.pass == 1)
+    fail_with(11, false, "File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
   return true;
 }
 
