@@ -1,11 +1,10 @@
 #include "maker/encoder.h"
 
-#include <cstdio>
-
 #include "core/block_stream.h"
 #include "core/break_signal.h"
 #include "core/patch_format.h"
 #include "maker/block_writer.h"
+#include "maker/console.h"
 #include "maker/match_cost.h"
 
 namespace vd {
@@ -71,8 +70,7 @@ void Encoder::run() {
 void Encoder::show_progress(std::int64_t position) {
   const std::int64_t percent = position * 100 / session_.newSize;
   if (percent == lastPercent_) return;
-  std::printf("\r%3lu%%", static_cast<unsigned long>(percent));
-  std::fflush(stdout);
+  show_percent(percent);
   lastPercent_ = percent;
 }
 
@@ -81,10 +79,8 @@ void Encoder::write_match(const MatchCandidate& match) {
   current_ = start + match.length;
   if (session_.blockListing) {
     const bool inOldfile = linear_ || match.position < session_.oldSize;
-    std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
-                static_cast<long>(match.length),
-                static_cast<long>(inOldfile ? match.position : match.position - session_.oldSize),
-                inOldfile ? session_.oldName : session_.patchName);
+    list_match_block(start, match.length, inOldfile ? match.position : match.position - session_.oldSize,
+                     inOldfile ? session_.oldName : session_.patchName);
   }
   write_match_header(writer_, mode_, match.length);
   if (impliedPosition_)
@@ -125,8 +121,7 @@ void Encoder::write_data() {
     if (found) break;
   }
   if (session_.blockListing)
-    std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
-                count > 1 ? 's' : ' ');
+    list_data_block(start, count);
   const std::uint8_t kind = has_data_kinds(mode_) ? choose_data_kind(count, found) : kKindPlain;
   write_data_header(writer_, mode_, count, kind);
   writer_.bytes(session_.newData + start, count);
