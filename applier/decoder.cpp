@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "applier/console.h"
 #include "applier/patch_reader.h"
 #include "applier/read_window.h"
 #include "core/block_stream.h"
@@ -120,7 +121,7 @@ void decode_record(ApplierSession& session, const ChosenRecord& record, std::int
   execute_block_stream(job);
 
   verify_output(job.outputName, record.fields);
-  if (!session.options.quiet) std::puts(record.identity ? "" : "OK");
+  if (!session.options.quiet) show_record_applied(record.identity);
 }
 
 }  // namespace vd

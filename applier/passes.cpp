@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include "applier/console.h"
 #include "applier/decoder.h"
 #include "applier/record_table.h"
 #include "core/crc32.h"
@@ -34,10 +35,7 @@ bool already_applied(const ApplierSession& session, const ChosenRecord& record,
 
 void print_new_file_line(const ApplierSession& session, const char* leading, const char* columns) {
   if (session.options.quiet) return;
-  if (const char* text = find_version_in_file(output_stream(), session.options.noVersion))
-    std::printf("%s New file is\x1b[%sC%s\n", leading, columns, text);
-  else if (*leading != '\0')
-    std::puts("");
+  show_new_file_version(leading, columns, find_version_in_file(output_stream(), session.options.noVersion));
 }
 
 void print_chain_complete(const ApplierSession& session) {
@@ -48,15 +46,11 @@ void print_chain_complete(const ApplierSession& session) {
 void print_progress(const ApplierSession& session, const ChosenRecord& record) {
   if (session.options.quiet) return;
   if (record.identity && session.pass > 1) {
-    std::puts("");
+    end_line();
     return;
   }
-  std::printf("\x1b[K Applying patches");
-  if (session.recursive && session.pass > 1) std::printf(" (pass %d)", session.pass);
-  if (const char* text = find_version_in_file(old_stream(), session.options.noVersion))
-    std::printf(" to %s", text);
-  std::printf("... ");
-  std::fflush(stdout);
+  const int shownPass = session.recursive && session.pass > 1 ? session.pass : 0;
+  show_applying(shownPass, find_version_in_file(old_stream(), session.options.noVersion));
 }
 
 // A record made from a transformed oldfile refers to the transformed bytes:
@@ -104,7 +98,7 @@ void hand_over(ApplierSession& session) {
   close_file(old_stream());
   old_stream() = copy;
   session.oldName = kTemporaryFileName;
-  if (!session.options.quiet) std::printf("\x1b[1A");
+  if (!session.options.quiet) step_back_a_line();
 }
 
 // No record can be for a file of 2 GiB or more: sizes are 32-bit. Its CRC

@@ -2,29 +2,12 @@
 
 #include <algorithm>
 
+#include "applier/console.h"
 #include "core/crc32.h"
 #include "core/run_state.h"
 
 namespace vd {
 namespace {
-
-[[noreturn]] void fail_other_generation(std::uint8_t generation) {
-  std::printf("File format not supported - please use Varmend version ");
-  switch (generation) {
-    case '0':
-      std::puts("1.4");
-      break;
-    case '1':
-      std::puts("1.6");
-      break;
-    case '2':
-      std::puts("2.6");
-      break;
-    default:
-      std::printf("%c\n", generation);
-  }
-  fatal_exit(nullptr, 11, false);
-}
 
 // Reads the magic and verifies CRC total; leaves the stream at the file count.
 void check_header(const char* patchName) {
