@@ -22,8 +22,6 @@
 namespace vd {
 namespace {
 
-enum StreamSlot { kOld = 0, kNew = 1, kPatch = 2 };
-
 MakerSession& session() {
   static MakerSession state;
   return state;
@@ -50,8 +48,7 @@ void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOpt
 }
 
 std::int32_t measure_size(FILE* stream, const char* name) {
-  std::fseek(stream, 0, SEEK_END);
-  const long size = std::ftell(stream);
+  const std::int64_t size = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
   if (size > kMaxFileSize)
     fail_with(15, false, "\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
@@ -78,12 +75,12 @@ void load_files(const MakerOptions& options) {
   MakerSession& s = session();
   RunState& state = run_state();
   FILE* oldStream = open_input(options.oldName);
-  state.streams[kOld] = oldStream;
+  state.streams[kOldSlot] = oldStream;
   FILE* newStream = open_input(options.newName);
-  state.streams[kNew] = newStream;
+  state.streams[kNewSlot] = newStream;
   refuse_input_as_patch_file(oldStream, newStream, options);
   FILE* patchStream = open_patch_file(options.patchName);
-  state.streams[kPatch] = patchStream;
+  state.streams[kPatchSlot] = patchStream;
 
   s.patchDataSize = measure_size(patchStream, options.patchName);
   s.oldSize = measure_size(oldStream, options.oldName);
@@ -132,9 +129,9 @@ std::uint32_t prepare_patch_file(FILE* patchStream, const FileCrcs& coded, std::
     return 1;
   }
   FileCrcs known;
-  known.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
+  known.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
   std::printf("%s", kEraseLastLine);
-  known.newCrc = checksum_with_status(run_state().streams[kNew], " CRC new...");
+  known.newCrc = checksum_with_status(run_state().streams[kNewSlot], " CRC new...");
   std::printf("%s", kEraseLastLine);
   require_unchanged(known, coded, false);
   crcs = known;
@@ -181,7 +178,7 @@ void append_record(FILE* patchStream, const EncodeResult& result) {
     fail_with(15, s.created, "\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
   for (int word = 0; word < 6; ++word) write_u32(patchStream, static_cast<std::uint32_t>(result.patchsize));
   std::fseek(result.out, 0, SEEK_SET);
-  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, "temporary file",
+  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, kTemporaryFileName,
              s.patchName, true);
 }
 
@@ -199,8 +196,8 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
     crcs = *known;
     std::puts("");
   } else {
-    crcs.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
-    crcs.newCrc = checksum_with_status(run_state().streams[kNew], "\x1b[1A\x1b[K CRC new...");
+    crcs.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
+    crcs.newCrc = checksum_with_status(run_state().streams[kNewSlot], "\x1b[1A\x1b[K CRC new...");
     require_unchanged(crcs, coded, true);
   }
   // The checksums are those of the files on disk, never of transformed images.
@@ -248,11 +245,11 @@ void run_maker(int argc, char** argv) {
   print_version("old", s.oldData, s.oldSize);
   print_version("new", s.newData, s.newSize);
 
-  FILE* patchStream = run_state().streams[kPatch];
+  FILE* patchStream = run_state().streams[kPatchSlot];
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, coded, crcs);
   if (!s.created) begin_update(s);
-  patchStream = run_state().streams[kPatch];
+  patchStream = run_state().streams[kPatchSlot];
 
   if (mode == 0) std::puts("");
   const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
