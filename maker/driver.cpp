@@ -150,25 +150,30 @@ void transform_both_or_neither(EncodeResult& result) {
   if (result.relocNew == 0) result.relocOld = reloc_transform(s.oldData, s.oldSize, RelocDirection::Sum);
 }
 
-// Mode 0 is AUTO. Returns the coded block stream with the MODE it used.
-EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& index) {
-  MakerSession& s = session();
+// The one encoder run of a fixed MODE codes into a temporary file, from
+// both files transformed or neither.
+EncodeResult prepare_fixed_mode_run(int mode) {
+  const MakerSession& s = session();
   EncodeResult result;
-  if (mode != 0) {
-    result.out = open_temp(s.patchName);
-    if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
-    transform_both_or_neither(result);
-  }
+  result.mode = mode;
+  result.out = open_temp(s.patchName);
+  if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+  transform_both_or_neither(result);
+  return result;
+}
+
+// Mode 0 is AUTO, which the optimizer turns into the best MODE it found.
+// The result names the MODE its block stream is coded in.
+EncodeResult encode_new_file(int mode, bool hasLists, bool deep, MatchIndex& index) {
+  MakerSession& s = session();
+  EncodeResult result = mode == 0 ? EncodeResult{} : prepare_fixed_mode_run(mode);
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (mode == 0) {
-    result = run_optimizer(s, index, deep);
-    mode = result.mode;
-  } else if (hasLists) {
+  if (mode == 0) return run_optimizer(s, index, deep);
+  if (hasLists)
     encode_mode(mode, s, index, result);
-  } else {
+  else
     encode_mode3_linear(s, index, result);
-  }
   return result;
 }
 
@@ -188,7 +193,7 @@ void finish_progress_display() {
   std::printf("%s", s.verbose ? "\x1b[1A\r\x1b[K" : "\r\x1b[K 100%\n");
 }
 
-void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
+void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, const EncodeResult& result,
                         const FileCrcs& coded, const std::optional<FileCrcs>& known) {
   const MakerSession& s = session();
   FileCrcs crcs;
@@ -206,7 +211,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
   fields.filesize = s.oldSize;
   fields.crcOld = crcs.oldCrc;
   fields.crcNew = crcs.newCrc;
-  fields.typeWord = make_type_word(mode, result.relocOld, result.relocNew);
+  fields.typeWord = make_type_word(result.mode, result.relocOld, result.relocNew);
   fields.blocks = result.blocks;
   std::uint8_t bytes[kRecordFieldsSize];
   encode_record_fields(fields, bytes);
@@ -252,11 +257,11 @@ void run_maker(int argc, char** argv) {
   patchStream = run_state().streams[kPatchSlot];
 
   if (mode == 0) std::puts("");
-  const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
+  const EncodeResult result = encode_new_file(mode, hasLists, options.deep, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update(s);
-  write_fixed_fields(patchStream, fileCount, mode, result, coded, crcs);
+  write_fixed_fields(patchStream, fileCount, result, coded, crcs);
   final_check_and_listing(patchStream, s);
   commit_update(s);
   fatal_exit("Finished.", 0, false);
