@@ -24,8 +24,7 @@ struct Keeper {
 
 [[noreturn]] void fail_keeping(const Keeper& keeper) {
   if (keeper.registered != nullptr) close_keeping_file(keeper.registered);
-  std::printf("The new version is kept in %s.\n", keeper.name.c_str());
-  fatal_exit(nullptr, 15, false);
+  fail_with(15, false, "The new version is kept in %s.\n", keeper.name.c_str());
 }
 
 // What was written must be on the disk before the next step relies on it.
@@ -42,7 +41,7 @@ void require_writable(const char* oldName, const Keeper& keeper) {
     close(fd);
     return;
   }
-  std::printf("Error while opening %s.\n", oldName);
+  report_open_failure(oldName);
   fail_keeping(keeper);
 }
 
@@ -53,9 +52,9 @@ void copy_file_to(FILE* source, const char* sourceName, const char* name, const 
                   bool keepOnOpenFailure) {
   FILE* destination = std::fopen(name, "wb");
   if (destination == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    if (keepOnOpenFailure) fail_keeping(keeper);
-    fatal_exit(nullptr, 15, false);
+    if (!keepOnOpenFailure) fail_open(name, false);
+    report_open_failure(name);
+    fail_keeping(keeper);
   }
   std::fseek(source, 0, SEEK_SET);
   CopyFault fault = copy_stream(source, destination, stream_size(source));
@@ -119,12 +118,12 @@ void save_backup(ApplierSession& session, const Keeper& keeper) {
   // Until now the backupfile held this run's output, which a break removes;
   // from here on it is the user's copy of the oldfile.
   run_state().partialOutput.clear();
-  const char* backupName = session.outputName.c_str();
+  const char* backupName = session.decodeTarget.c_str();
   close_file(output_stream());
   output_stream() = nullptr;
   FILE* oldFile = std::fopen(session.options.oldName, "rb");
   if (oldFile == nullptr) {
-    std::printf("Error while opening %s.\n", session.options.oldName);
+    report_open_failure(session.options.oldName);
     fail_keeping(keeper);
   }
   copy_file_to(oldFile, session.options.oldName, backupName, keeper, true);
@@ -165,8 +164,8 @@ void remove_intermediate(ApplierSession& session) {
     session.outputReservation = nullptr;
     return;
   }
-  if (std::remove(session.outputName.c_str()) == 0 && !session.options.quiet)
-    std::printf(" %s removed.\n", session.outputName.c_str());
+  if (std::remove(session.decodeTarget.c_str()) == 0 && !session.options.quiet)
+    std::printf(" %s removed.\n", session.decodeTarget.c_str());
 }
 
 }  // namespace
@@ -181,7 +180,7 @@ void place_result(ApplierSession& session) {
   old_stream() = nullptr;
 
   const char* oldName = session.options.oldName;
-  Keeper keeper{session.outputName, session.outputReservation};
+  Keeper keeper{session.decodeTarget, session.outputReservation};
   require_writable(oldName, keeper);
   FILE* source = output_stream();
   Beside beside = copy_beside_oldfile(source, keeper.name.c_str(), oldName, keeper);
@@ -195,7 +194,7 @@ void place_result(ApplierSession& session) {
   if (beside.file != nullptr)
     keeper = Keeper{beside.name, beside.file};
   else
-    source = movedOut = move_out_of_backupfile(session.outputName.c_str(), keeper);
+    source = movedOut = move_out_of_backupfile(session.decodeTarget.c_str(), keeper);
   save_backup(session, keeper);
   replace_oldfile(beside, source, oldName, keeper);
   if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);

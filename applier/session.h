@@ -7,27 +7,23 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "applier/command_line.h"
 #include "core/patch_format.h"
 #include "core/run_state.h"
+#include "core/temp_files.h"
 
 namespace vd {
-
-inline constexpr char kTemporaryFileName[] = "temporary file";
-
-struct FreeBytes {
-  void operator()(std::uint8_t* p) const { std::free(p); }
-};
 
 struct ApplierSession {
   ApplierOptions options;
   // Starts as the RECURSIVE keyword; an identity record switches it off.
   bool recursive = false;
-  std::string outputName;
+  // Where the passes decode to: the newfile, the intermediate temporary
+  // file under DIRECT, or the backupfile under BACKUP.
+  std::string decodeTarget;
   // DIRECT without a third argument decodes into a fresh temporary file; this
   // handle keeps its name registered, so that every way out removes it.
   FILE* outputReservation = nullptr;
@@ -35,22 +31,28 @@ struct ApplierSession {
   const char* oldName = nullptr;
   int pass = 1;
   // RECURSIVE: one flag per patch record that has been applied.
-  std::unique_ptr<std::uint8_t[], FreeBytes> visited;
+  std::unique_ptr<std::uint8_t[], FreeDeleter> visited;
   std::uint32_t visitedSize = 0;
   bool visitedTried = false;
 };
 
 ApplierSession& applier_session();
 
-enum StreamSlot { kOldSlot = 0, kOutputSlot = 1, kPatchSlot = 2 };
-
 inline FILE*& old_stream() { return run_state().streams[kOldSlot]; }
-inline FILE*& output_stream() { return run_state().streams[kOutputSlot]; }
+inline FILE*& output_stream() { return run_state().streams[kNewSlot]; }
 inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
 
 // Opens a file the run reads (oldfile, patch file); one that is not a
 // regular file or cannot be opened ends the run (exit 15).
 FILE* open_input(const char* name);
+
+void report_open_failure(const char* name);
+// Reports that `name` could not be opened and ends the run (exit 15),
+// deleting the partial output when `deleteOutput`.
+[[noreturn]] void fail_open(const char* name, bool deleteOutput);
+// Closes the stream and clears it; a failed close ends the run (exit 15)
+// and deletes the partial output, whose last bytes may be lost.
+void close_or_fail(FILE*& stream, const char* name);
 
 // The size of a stream; the stream is left at its start.
 std::int64_t stream_size(FILE* stream);

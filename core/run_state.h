@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -17,6 +18,15 @@ struct WorkingBuffer {
   std::uint8_t* data = nullptr;
   std::uint32_t size = 0;
 };
+
+// Frees a heap block of the run that a unique_ptr holds.
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// The run's main streams: slot 1 holds the maker's newfile and the
+// applier's output.
+enum StreamSlot { kOldSlot = 0, kNewSlot = 1, kPatchSlot = 2 };
 
 struct RunState {
   // Main streams (oldfile, newfile or output, patch file); fatal_exit closes them.
@@ -48,6 +58,11 @@ inline WorkingBuffer& working_buffer() { return run_state().buffer; }
 bool alloc_working_buffer(std::uint32_t startSize = 819200);
 
 [[noreturn]] void fatal_exit(const char* message, int code, bool deleteOutput);
+
+// Prints the message, formatted as printf does and with no newline added,
+// then ends the run as fatal_exit does.
+[[noreturn]] void fail_with(int code, bool deleteOutput, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
 
 enum class CopyFault { None, Read, Write };
 

@@ -14,14 +14,13 @@
 #include "maker/command_line.h"
 #include "maker/encoder.h"
 #include "maker/existing_patch.h"
+#include "maker/file_failures.h"
 #include "maker/match_index.h"
 #include "maker/optimizer.h"
 #include "maker/patch_update.h"
 
 namespace vd {
 namespace {
-
-enum StreamSlot { kOld = 0, kNew = 1, kPatch = 2 };
 
 MakerSession& session() {
   static MakerSession state;
@@ -31,14 +30,9 @@ MakerSession& session() {
 FILE* open_input(const char* name) {
   OpenFailure failure = OpenFailure::None;
   FILE* stream = open_input_file(name, failure);
-  if (failure == OpenFailure::NotRegularFile) {
-    std::printf("\n%s\n\n", not_regular_file_message(name).c_str());
-    fatal_exit(nullptr, 15, false);
-  }
-  if (stream == nullptr) {
-    std::printf("\nError while opening %s.\n\n", name);
-    fatal_exit(nullptr, 10, false);
-  }
+  if (failure == OpenFailure::NotRegularFile)
+    fail_with(15, false, "\n%s\n\n", not_regular_file_message(name).c_str());
+  if (stream == nullptr) fail_open(name, 10, false);
   return stream;
 }
 
@@ -48,26 +42,18 @@ void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOpt
   const std::pair<FILE*, const char*> inputs[] = {{oldStream, options.oldName},
                                                   {newStream, options.newName}};
   for (const auto& [stream, name] : inputs) {
-    if (names_same_file(options.patchName, stream)) {
-      std::printf("\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
-      fatal_exit(nullptr, 15, false);
-    }
+    if (names_same_file(options.patchName, stream))
+      fail_with(15, false, "\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
   }
 }
 
 std::int32_t measure_size(FILE* stream, const char* name) {
-  std::fseek(stream, 0, SEEK_END);
-  const long size = std::ftell(stream);
+  const std::int64_t size = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
-  if (size > kMaxFileSize) {
-    std::printf("\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (size > kMaxFileSize)
+    fail_with(15, false, "\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
   // A pipe has no size to measure; reading it as empty would make a wrong record.
-  if (size < 0) {
-    std::printf(" Error while reading %s\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (size < 0) fail_with(15, false, " Error while reading %s\n", name);
   return static_cast<std::int32_t>(size);
 }
 
@@ -81,22 +67,20 @@ std::uint8_t* allocate_image(HeapBytes& owner, std::int32_t size) {
 }
 
 void read_image(FILE* stream, std::uint8_t* data, std::int32_t size, const char* name) {
-  if (std::fread(data, 1, static_cast<std::size_t>(size), stream) != static_cast<std::size_t>(size)) {
-    std::printf(" Error while reading %s\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (std::fread(data, 1, static_cast<std::size_t>(size), stream) != static_cast<std::size_t>(size))
+    fail_with(15, false, " Error while reading %s\n", name);
 }
 
 void load_files(const MakerOptions& options) {
   MakerSession& s = session();
   RunState& state = run_state();
   FILE* oldStream = open_input(options.oldName);
-  state.streams[kOld] = oldStream;
+  state.streams[kOldSlot] = oldStream;
   FILE* newStream = open_input(options.newName);
-  state.streams[kNew] = newStream;
+  state.streams[kNewSlot] = newStream;
   refuse_input_as_patch_file(oldStream, newStream, options);
   FILE* patchStream = open_patch_file(options.patchName);
-  state.streams[kPatch] = patchStream;
+  state.streams[kPatchSlot] = patchStream;
 
   s.patchDataSize = measure_size(patchStream, options.patchName);
   s.oldSize = measure_size(oldStream, options.oldName);
@@ -122,8 +106,7 @@ void require_unchanged(const FileCrcs& onDisk, const FileCrcs& coded, bool delet
   const MakerSession& s = session();
   const char* changed = onDisk.oldCrc != coded.oldCrc ? s.oldName : onDisk.newCrc != coded.newCrc ? s.newName : nullptr;
   if (changed == nullptr) return;
-  std::printf("\nFile %s changed while it was read.\n\n", changed);
-  fatal_exit(nullptr, 15, deleteOutput);
+  fail_with(15, deleteOutput, "\nFile %s changed while it was read.\n\n", changed);
 }
 
 std::uint32_t checksum_with_status(FILE* stream, const char* status) {
@@ -146,9 +129,9 @@ std::uint32_t prepare_patch_file(FILE* patchStream, const FileCrcs& coded, std::
     return 1;
   }
   FileCrcs known;
-  known.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
+  known.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
   std::printf("%s", kEraseLastLine);
-  known.newCrc = checksum_with_status(run_state().streams[kNew], " CRC new...");
+  known.newCrc = checksum_with_status(run_state().streams[kNewSlot], " CRC new...");
   std::printf("%s", kEraseLastLine);
   require_unchanged(known, coded, false);
   crcs = known;
@@ -167,37 +150,40 @@ void transform_both_or_neither(EncodeResult& result) {
   if (result.relocNew == 0) result.relocOld = reloc_transform(s.oldData, s.oldSize, RelocDirection::Sum);
 }
 
-// Mode 0 is AUTO. Returns the coded block stream with the MODE it used.
-EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& index) {
-  MakerSession& s = session();
+// The one encoder run of a fixed MODE codes into a temporary file, from
+// both files transformed or neither.
+EncodeResult prepare_fixed_mode_run(int mode) {
+  const MakerSession& s = session();
   EncodeResult result;
-  if (mode != 0) {
-    result.out = open_temp(s.patchName);
-    if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
-    transform_both_or_neither(result);
-  }
+  result.mode = mode;
+  result.out = open_temp(s.patchName);
+  if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+  transform_both_or_neither(result);
+  return result;
+}
+
+// Mode 0 is AUTO, which the optimizer turns into the best MODE it found.
+// The result names the MODE its block stream is coded in.
+EncodeResult encode_new_file(int mode, bool hasLists, bool deep, MatchIndex& index) {
+  MakerSession& s = session();
+  EncodeResult result = mode == 0 ? EncodeResult{} : prepare_fixed_mode_run(mode);
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (mode == 0) {
-    result = run_optimizer(s, index, deep);
-    mode = result.mode;
-  } else if (hasLists) {
+  if (mode == 0) return run_optimizer(s, index, deep);
+  if (hasLists)
     encode_mode(mode, s, index, result);
-  } else {
+  else
     encode_mode3_linear(s, index, result);
-  }
   return result;
 }
 
 void append_record(FILE* patchStream, const EncodeResult& result) {
   const MakerSession& s = session();
-  if (s.recordStart + 4 + result.patchsize > kMaxFileSize) {
-    std::printf("\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, s.created);
-  }
+  if (s.recordStart + 4 + result.patchsize > kMaxFileSize)
+    fail_with(15, s.created, "\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
   for (int word = 0; word < 6; ++word) write_u32(patchStream, static_cast<std::uint32_t>(result.patchsize));
   std::fseek(result.out, 0, SEEK_SET);
-  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, "temporary file",
+  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, kTemporaryFileName,
              s.patchName, true);
 }
 
@@ -207,7 +193,7 @@ void finish_progress_display() {
   std::printf("%s", s.verbose ? "\x1b[1A\r\x1b[K" : "\r\x1b[K 100%\n");
 }
 
-void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
+void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, const EncodeResult& result,
                         const FileCrcs& coded, const std::optional<FileCrcs>& known) {
   const MakerSession& s = session();
   FileCrcs crcs;
@@ -215,8 +201,8 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
     crcs = *known;
     std::puts("");
   } else {
-    crcs.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
-    crcs.newCrc = checksum_with_status(run_state().streams[kNew], "\x1b[1A\x1b[K CRC new...");
+    crcs.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
+    crcs.newCrc = checksum_with_status(run_state().streams[kNewSlot], "\x1b[1A\x1b[K CRC new...");
     require_unchanged(crcs, coded, true);
   }
   // The checksums are those of the files on disk, never of transformed images.
@@ -225,7 +211,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
   fields.filesize = s.oldSize;
   fields.crcOld = crcs.oldCrc;
   fields.crcNew = crcs.newCrc;
-  fields.typeWord = make_type_word(mode, result.relocOld, result.relocNew);
+  fields.typeWord = make_type_word(result.mode, result.relocOld, result.relocNew);
   fields.blocks = result.blocks;
   std::uint8_t bytes[kRecordFieldsSize];
   encode_record_fields(fields, bytes);
@@ -233,10 +219,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
                        std::fseek(patchStream, s.recordStart, SEEK_SET) == 0 &&
                        std::fwrite(bytes, 1, sizeof bytes, patchStream) == sizeof bytes &&
                        std::fflush(patchStream) == 0;
-  if (!written) {
-    std::printf("\nError while writing %s.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (!written) fail_write(s.patchName);
 }
 
 }  // namespace
@@ -267,18 +250,18 @@ void run_maker(int argc, char** argv) {
   print_version("old", s.oldData, s.oldSize);
   print_version("new", s.newData, s.newSize);
 
-  FILE* patchStream = run_state().streams[kPatch];
+  FILE* patchStream = run_state().streams[kPatchSlot];
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, coded, crcs);
   if (!s.created) begin_update(s);
-  patchStream = run_state().streams[kPatch];
+  patchStream = run_state().streams[kPatchSlot];
 
   if (mode == 0) std::puts("");
-  const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
+  const EncodeResult result = encode_new_file(mode, hasLists, options.deep, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update(s);
-  write_fixed_fields(patchStream, fileCount, mode, result, coded, crcs);
+  write_fixed_fields(patchStream, fileCount, result, coded, crcs);
   final_check_and_listing(patchStream, s);
   commit_update(s);
   fatal_exit("Finished.", 0, false);

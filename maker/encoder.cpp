@@ -1,11 +1,10 @@
 #include "maker/encoder.h"
 
-#include <cstdio>
-
 #include "core/block_stream.h"
 #include "core/break_signal.h"
 #include "core/patch_format.h"
 #include "maker/block_writer.h"
+#include "maker/console.h"
 #include "maker/match_cost.h"
 
 namespace vd {
@@ -29,7 +28,6 @@ class Encoder {
   std::optional<MatchCandidate> search(std::int64_t p) {
     return linear_ ? index_.find_match_linear(p) : index_.find_match(mode_, p);
   }
-  bool has_data_kinds() const { return mode_ >= 3; }
   void show_progress(std::int64_t position);
   void write_match(const MatchCandidate& match);
   void write_data();
@@ -72,8 +70,7 @@ void Encoder::run() {
 void Encoder::show_progress(std::int64_t position) {
   const std::int64_t percent = position * 100 / session_.newSize;
   if (percent == lastPercent_) return;
-  std::printf("\r%3lu%%", static_cast<unsigned long>(percent));
-  std::fflush(stdout);
+  show_percent(percent);
   lastPercent_ = percent;
 }
 
@@ -82,10 +79,8 @@ void Encoder::write_match(const MatchCandidate& match) {
   current_ = start + match.length;
   if (session_.blockListing) {
     const bool inOldfile = linear_ || match.position < session_.oldSize;
-    std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
-                static_cast<long>(match.length),
-                static_cast<long>(inOldfile ? match.position : match.position - session_.oldSize),
-                inOldfile ? session_.oldName : session_.patchName);
+    list_match_block(start, match.length, inOldfile ? match.position : match.position - session_.oldSize,
+                     inOldfile ? session_.oldName : session_.patchName);
   }
   write_match_header(writer_, mode_, match.length);
   if (impliedPosition_)
@@ -126,9 +121,8 @@ void Encoder::write_data() {
     if (found) break;
   }
   if (session_.blockListing)
-    std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
-                count > 1 ? 's' : ' ');
-  const std::uint8_t kind = has_data_kinds() ? choose_data_kind(count, found) : kKindPlain;
+    list_data_block(start, count);
+  const std::uint8_t kind = has_data_kinds(mode_) ? choose_data_kind(count, found) : kKindPlain;
   write_data_header(writer_, mode_, count, kind);
   writer_.bytes(session_.newData + start, count);
   current_ = start + count;
@@ -141,10 +135,6 @@ void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result,
 
 }  // namespace
 
-void encode_mode1(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 1, false); }
-void encode_mode2(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 2, false); }
-void encode_mode3(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, false); }
-void encode_mode4(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 4, false); }
 void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
 
 void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result) {
