@@ -15,6 +15,7 @@
 #include "maker/encoder.h"
 #include "maker/existing_patch.h"
 #include "maker/match_index.h"
+#include "maker/optimal_encoder.h"
 #include "maker/optimizer.h"
 #include "maker/patch_update.h"
 
@@ -168,7 +169,7 @@ void transform_both_or_neither(EncodeResult& result) {
 }
 
 // Mode 0 is AUTO. Returns the coded block stream with the MODE it used.
-EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& index) {
+EncodeResult code_new_file(int& mode, bool hasLists, const MakerOptions& options, MatchIndex& index) {
   MakerSession& s = session();
   EncodeResult result;
   if (mode != 0) {
@@ -179,8 +180,10 @@ EncodeResult code_new_file(int& mode, bool hasLists, bool deep, MatchIndex& inde
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
   if (mode == 0) {
-    result = run_optimizer(s, index, deep);
+    result = run_optimizer(s, index, options.deep, options.optimal);
     mode = result.mode;
+  } else if (hasLists && options.optimal) {
+    encode_optimal(mode, s, index, result);
   } else if (hasLists) {
     encode_mode(mode, s, index, result);
   } else {
@@ -274,7 +277,7 @@ void run_maker(int argc, char** argv) {
   patchStream = run_state().streams[kPatch];
 
   if (mode == 0) std::puts("");
-  const EncodeResult result = code_new_file(mode, hasLists, options.deep, index);
+  const EncodeResult result = code_new_file(mode, hasLists, options, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update(s);

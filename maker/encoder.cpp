@@ -13,13 +13,15 @@ namespace {
 
 class Encoder {
  public:
-  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear)
+  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear, bool quiet)
       : session_(session),
         index_(index),
         result_(result),
         writer_(result.out),
         mode_(mode),
         linear_(linear),
+        showsProgress_(!quiet && !session.blockListing),
+        listsBlocks_(!quiet && session.blockListing),
         dataLimit_(block_length_limit(mode)),
         farWidth_(far_width(session.oldSize, session.recordStart)) {}
 
@@ -41,6 +43,8 @@ class Encoder {
   BlockWriter writer_;
   const int mode_;
   const bool linear_;
+  const bool showsProgress_;
+  const bool listsBlocks_;
   const std::int64_t dataLimit_;
   const int farWidth_;
   std::int64_t current_ = 0;
@@ -57,7 +61,7 @@ void Encoder::run() {
   if (mode_ == 1) result_.identical = true;
   while (current_ < session_.newSize) {
     check_break();
-    if (!session_.blockListing) show_progress(current_);
+    if (showsProgress_) show_progress(current_);
     if (const auto match = search(current_))
       write_match(*match);
     else
@@ -80,7 +84,7 @@ void Encoder::show_progress(std::int64_t position) {
 void Encoder::write_match(const MatchCandidate& match) {
   const std::int64_t start = current_;
   current_ = start + match.length;
-  if (session_.blockListing) {
+  if (listsBlocks_) {
     const bool inOldfile = linear_ || match.position < session_.oldSize;
     std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
                 static_cast<long>(match.length),
@@ -121,11 +125,11 @@ void Encoder::write_data() {
   while (start + count < session_.newSize && count < dataLimit_) {
     ++count;
     check_break();
-    if (!session_.blockListing) show_progress(start + count);
+    if (showsProgress_) show_progress(start + count);
     found = search(start + count);
     if (found) break;
   }
-  if (session_.blockListing)
+  if (listsBlocks_)
     std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
                 count > 1 ? 's' : ' ');
   const std::uint8_t kind = has_data_kinds() ? choose_data_kind(count, found) : kKindPlain;
@@ -135,8 +139,8 @@ void Encoder::write_data() {
 }
 
 void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode,
-                 bool linear) {
-  Encoder(session, index, result, mode, linear).run();
+                 bool linear, bool quiet = false) {
+  Encoder(session, index, result, mode, linear, quiet).run();
 }
 
 }  // namespace
@@ -147,8 +151,8 @@ void encode_mode3(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder
 void encode_mode4(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 4, false); }
 void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
 
-void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result) {
-  run_encoder(session, index, result, mode, false);
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet) {
+  run_encoder(session, index, result, mode, false, quiet);
 }
 
 }  // namespace vd

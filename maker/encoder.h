@@ -17,7 +17,8 @@ void encode_mode4(MakerSession& session, MatchIndex& index, EncodeResult& result
 // MODE 3 with the linear search, for an oldfile that got no lists.
 void encode_mode3_linear(MakerSession& session, MatchIndex& index, EncodeResult& result);
 
-// Runs the encoder of MODE 1 to 4.
-void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result);
+// Runs the encoder of MODE 1 to 4; a quiet run prints neither the
+// percentage nor the block listing.
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet = false);
 
 }  // namespace vd
