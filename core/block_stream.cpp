@@ -46,39 +46,48 @@ bool BlockStreamParser::next(ByteSource& source, Block& block) {
   }
 }
 
-bool BlockStreamParser::take_data_kind(std::uint8_t header, Block& block) {
-  switch (header & 0xC0) {
-    case kKindPlain:
-      block.kind = BlockKind::PlainData;
-      return false;
-    case kKindInsert:
-      block.kind = BlockKind::InsertData;
-      break;
-    case kKindReplace:
-      block.kind = BlockKind::ReplaceData;
-      break;
-    default:
-      block.kind = BlockKind::Match;
-      return true;
+bool BlockStreamParser::finish_kinded_block(ByteSource& source, std::uint8_t header, Block& block) {
+  block.kind = kind_of_header(header);
+  if (block.is_match()) return resolve_match(source, block);
+  if (block.kind != BlockKind::PlainData) {
+    pending_ = true;
+    pendingOffset_ = block.kind == BlockKind::ReplaceData ? block.length : 0;
   }
-  pending_ = true;
-  pendingOffset_ = block.kind == BlockKind::ReplaceData ? block.length : 0;
-  return false;
+  return true;
 }
 
-bool BlockStreamParser::read_mode1_position(ByteSource& source, std::int64_t& position) {
+bool BlockStreamParser::read_code_byte_position(ByteSource& source, std::int64_t& position) {
   std::uint8_t code;
   if (!source.read(&code, 1)) return false;
   std::uint32_t value;
-  if (code < 253) {
+  if (code <= kCodeNearMax) {
     position = running_ + code;
-  } else if (code == 253) {
+  } else if (code == kCodeBiased) {
     if (!read_be(source, 2, value)) return false;
-    position = running_ - 16384 + value;
+    position = running_ - kNearBias + value;
   } else {
-    if (!read_be(source, code == 254 ? 3 : 4, value)) return false;
+    if (!read_be(source, code == kCodeFar24 ? 3 : 4, value)) return false;
     position = value;
   }
+  return true;
+}
+
+bool BlockStreamParser::read_mode3_position(ByteSource& source, std::int64_t& position) {
+  std::uint8_t code;
+  if (!source.read(&code, 1)) return false;
+  if (code <= kMode3NearByteMax) {
+    position = running_ + code;
+    return true;
+  }
+  std::uint32_t value;
+  if (code == kMode3FarCode) {
+    if (!read_be(source, farWidth_, value)) return false;
+    position = value;
+    return true;
+  }
+  std::uint8_t low;
+  if (!source.read(&low, 1)) return false;
+  position = running_ + ((code ^ kMode3NearWordFlag) << 8 | low) + kMode3NearWordBias;
   return true;
 }
 
@@ -88,21 +97,8 @@ bool BlockStreamParser::resolve_match(ByteSource& source, Block& block) {
   if (pending_) {
     block.position = running_ + pendingOffset_;
     pending_ = false;
-  } else if (mode_ == 3) {
-    std::uint8_t code;
-    if (!source.read(&code, 1)) return false;
-    std::uint32_t value;
-    if (code < 127) {
-      block.position = running_ + code;
-    } else if (code == 127) {
-      if (!read_be(source, farWidth_, value)) return false;
-      block.position = value;
-    } else {
-      std::uint8_t low;
-      if (!source.read(&low, 1)) return false;
-      block.position = running_ + ((code & 0x7F) << 8 | low) + 127;
-    }
-  } else if (!read_mode1_position(source, block.position)) {
+  } else if (mode_ == 3 ? !read_mode3_position(source, block.position)
+                        : !read_code_byte_position(source, block.position)) {
     return false;
   }
   running_ = block.position + block.length;
@@ -112,65 +108,62 @@ bool BlockStreamParser::resolve_match(ByteSource& source, Block& block) {
 bool BlockStreamParser::next_mode1_or_4(ByteSource& source, Block& block) {
   std::uint8_t header;
   if (!source.read(&header, 1)) return false;
-  if (mode_ == 1) {
-    if (!read_extended_length(source, header & 0x7F, 127, block.length)) return false;
-    if (!(header & 0x80)) {
-      block.kind = BlockKind::PlainData;
-      return true;
-    }
-    block.kind = BlockKind::Match;
-    if (!read_mode1_position(source, block.position)) return false;
-    running_ = block.position + block.length;
-    return true;
-  }
-  if (!read_extended_length(source, header & 0x3F, 63, block.length)) return false;
-  return !take_data_kind(header, block) || resolve_match(source, block);
+  const std::uint8_t mask = extended_length_mask(mode_);
+  if (!read_extended_length(source, header & mask, mask, block.length)) return false;
+  if (has_data_kinds(mode_)) return finish_kinded_block(source, header, block);
+  block.kind = header & kMatchFlag ? BlockKind::Match : BlockKind::PlainData;
+  return !block.is_match() || resolve_match(source, block);
 }
 
 bool BlockStreamParser::next_mode2(ByteSource& source, Block& block) {
   std::uint8_t header;
   if (!source.read(&header, 1)) return false;
-  block.length = header & 0x3F;
-  if (header & 0x40) {
+  block.length = header & kMode2ShortMask;
+  if (header & kMode2LongFlag) {
     std::uint8_t low;
     if (!source.read(&low, 1)) return false;
-    block.length = (header & 0x3F) << 8 | low;
+    block.length = (header & kMode2ShortMask) << 8 | low;
   }
-  if (!(header & 0x80)) {
+  if (!(header & kMatchFlag)) {
     block.kind = BlockKind::PlainData;
     return true;
   }
   block.kind = BlockKind::Match;
+  if (!read_mode2_position(source, block.position)) return false;
+  running_ = block.position + block.length;
+  return true;
+}
+
+bool BlockStreamParser::read_mode2_position(ByteSource& source, std::int64_t& position) {
   std::uint32_t word;
   if (!read_be(source, 2, word)) return false;
-  if (!(word & 0x8000)) {
-    block.position = running_ - 16384 + word;
-  } else {
-    std::uint8_t third;
-    if (!source.read(&third, 1)) return false;
-    const std::uint32_t value = word << 8 | third;
-    if (value == 0xFFFFFF) {
-      std::uint32_t far;
-      if (!read_be(source, 4, far)) return false;
-      block.position = far;
-    } else {
-      block.position = value & 0x7FFFFF;
-    }
+  if (!(word & kMode2FarFlag)) {
+    position = running_ - kNearBias + word;
+    return true;
   }
-  running_ = block.position + block.length;
+  std::uint8_t third;
+  if (!source.read(&third, 1)) return false;
+  const std::uint32_t value = word << 8 | third;
+  if (value != kMode2FarEscape) {
+    position = value & ~kMode2FarMark;
+    return true;
+  }
+  std::uint32_t far;
+  if (!read_be(source, 4, far)) return false;
+  position = far;
   return true;
 }
 
 bool BlockStreamParser::next_mode3(ByteSource& source, Block& block) {
   std::uint8_t header;
   if (!source.read(&header, 1)) return false;
-  block.length = (header & 0x1F) + 1u;
-  if (header & 0x20) {
+  block.length = (header & kMode3ShortMask) + 1u;
+  if (header & kMode3LongFlag) {
     std::uint8_t low;
     if (!source.read(&low, 1)) return false;
-    block.length = ((header & 0x1Fu) << 8 | low) + 33;
+    block.length = static_cast<std::uint32_t>(((header & kMode3ShortMask) << 8 | low) + kMode3LongBias);
   }
-  return !take_data_kind(header, block) || resolve_match(source, block);
+  return finish_kinded_block(source, header, block);
 }
 
 bool MemorySource::read(std::uint8_t* destination, std::size_t n) {

@@ -12,15 +12,9 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/block_forms.h"
+
 namespace vd {
-
-enum class BlockKind : std::uint8_t { Match, PlainData, InsertData, ReplaceData };
-
-// Kind bits of the MODE 3 and 4 header byte.
-inline constexpr std::uint8_t kKindMatch = 0xC0;
-inline constexpr std::uint8_t kKindPlain = 0x80;
-inline constexpr std::uint8_t kKindInsert = 0x00;
-inline constexpr std::uint8_t kKindReplace = 0x40;
 
 struct Block {
   BlockKind kind = BlockKind::PlainData;
@@ -55,9 +49,13 @@ class BlockStreamParser {
   bool next_mode1_or_4(ByteSource& source, Block& block);
   bool next_mode2(ByteSource& source, Block& block);
   bool next_mode3(ByteSource& source, Block& block);
-  bool read_mode1_position(ByteSource& source, std::int64_t& position);
+  bool read_code_byte_position(ByteSource& source, std::int64_t& position);
+  bool read_mode2_position(ByteSource& source, std::int64_t& position);
+  bool read_mode3_position(ByteSource& source, std::int64_t& position);
   bool resolve_match(ByteSource& source, Block& block);
-  bool take_data_kind(std::uint8_t header, Block& block);
+  // MODE 3 and 4: the kind from the header; a match reads its position,
+  // insert and replace data leave a pending continuation.
+  bool finish_kinded_block(ByteSource& source, std::uint8_t header, Block& block);
 
   int mode_;
   int farWidth_;

@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "core/block_forms.h"
+
 namespace vd {
 
 MagicKind classify_magic(const std::uint8_t magic[4]) {
@@ -37,10 +39,7 @@ RecordFields decode_record_fields(const std::uint8_t in[kRecordFieldsSize]) {
 
 int far_width(std::int64_t filesize, std::int64_t recordOffset) {
   const std::int64_t before = recordOffset == kHeaderSize ? 0 : recordOffset;
-  const std::int64_t bound = filesize + before;
-  if (bound <= 0xFFFF) return 2;
-  if (bound <= 0xFFFFFF) return 3;
-  return 4;
+  return far_width_for(filesize + before);
 }
 
 std::int64_t reference_bound(std::int64_t filesize, std::int64_t patchFileLength,

@@ -1,6 +1,6 @@
 #include "maker/block_writer.h"
 
-#include "core/block_stream.h"
+#include "core/block_forms.h"
 
 namespace vd {
 
@@ -32,122 +32,123 @@ namespace {
 
 // MODE 1 and 4: the length in the header, else a u16 with a bias, else a u16
 // of 0 and a u24.
-void write_extended_length(BlockWriter& w, std::uint8_t header, std::int64_t length,
-                           std::int64_t headerMax) {
-  const std::int64_t u16Max = headerMax + 0xFFFF;
-  if (length <= headerMax) {
-    w.byte(static_cast<std::uint8_t>(header + length));
-  } else if (length <= u16Max) {
-    w.byte(header);
-    w.be(static_cast<std::uint32_t>(length - headerMax), 2);
-  } else {
-    w.byte(header);
-    w.be(0, 2);
-    w.be(static_cast<std::uint32_t>(length), 3);
+void write_extended_length(BlockWriter& w, int mode, std::uint8_t header, std::int64_t length) {
+  switch (header_size(mode, length)) {
+    case kShortHeaderSize:
+      w.byte(static_cast<std::uint8_t>(header + length));
+      break;
+    case kU16ExtendedHeaderSize:
+      w.byte(header);
+      w.be(static_cast<std::uint32_t>(length - extended_length_mask(mode)), 2);
+      break;
+    default:
+      w.byte(header);
+      w.be(0, 2);
+      w.be(static_cast<std::uint32_t>(length), 3);
+      break;
   }
 }
 
-// MODE 3: L - 1 in five bits, else L - 33 in thirteen bits.
 void write_mode3_length(BlockWriter& w, std::uint8_t kind, std::int64_t length) {
-  if (length <= 32)
+  if (length <= kMode3ShortMax)
     w.byte(static_cast<std::uint8_t>(kind + length - 1));
   else
-    w.be(static_cast<std::uint32_t>(kind * 256 + 0x2000 + length - 33), 2);
+    w.be(static_cast<std::uint32_t>((kind | kMode3LongFlag) * 256 + length - kMode3LongBias), 2);
 }
 
-// MODE 2: six bits, else fourteen bits in a u16.
 void write_mode2_length(BlockWriter& w, std::uint8_t flag, std::int64_t length) {
-  if (length <= 63)
+  if (length <= kMode2ShortMask)
     w.byte(static_cast<std::uint8_t>(flag + length));
   else
-    w.be(static_cast<std::uint32_t>(flag * 256 + 0x4000 + length), 2);
+    w.be(static_cast<std::uint32_t>((flag | kMode2LongFlag) * 256 + length), 2);
 }
 
-void write_mode1_position(BlockWriter& w, std::int64_t q, std::int64_t r) {
-  if (q >= r && q <= r + 252) {
-    w.byte(static_cast<std::uint8_t>(q - r));
-  } else if (q >= r - 16384 && q <= r + 49150) {
-    w.byte(253);
-    w.be(static_cast<std::uint32_t>(q - r + 16384), 2);
-  } else if (q <= 0xFFFFFF) {
-    w.byte(254);
-    w.be(static_cast<std::uint32_t>(q), 3);
-  } else {
-    w.byte(255);
-    w.be(static_cast<std::uint32_t>(q), 4);
+void write_header(BlockWriter& w, int mode, std::int64_t length, std::uint8_t kindBits) {
+  switch (mode) {
+    case 2:
+      write_mode2_length(w, kindBits, length);
+      break;
+    case 3:
+      write_mode3_length(w, kindBits, length);
+      break;
+    default:
+      write_extended_length(w, mode, kindBits, length);
+      break;
   }
 }
 
-void write_mode2_position(BlockWriter& w, std::int64_t q, std::int64_t r) {
-  if (q >= r - 16384 && q <= r + 16383) {
-    w.be(static_cast<std::uint32_t>(q - r + 16384), 2);
-  } else if (q <= 8388606) {
-    w.be(static_cast<std::uint32_t>(0x800000 + q), 3);
-  } else {
-    // 8,388,607 would code as 0xFFFFFF, which is the escape itself.
-    w.be(0xFFFFFF, 3);
-    w.be(static_cast<std::uint32_t>(q), 4);
+void write_code_byte_position(BlockWriter& w, PositionForm form, std::int64_t q, std::int64_t r) {
+  switch (form) {
+    case PositionForm::NearByte:
+      w.byte(static_cast<std::uint8_t>(q - r));
+      break;
+    case PositionForm::NearWord:
+      w.byte(kCodeBiased);
+      w.be(static_cast<std::uint32_t>(q - r + kNearBias), 2);
+      break;
+    case PositionForm::Far:
+      w.byte(kCodeFar24);
+      w.be(static_cast<std::uint32_t>(q), 3);
+      break;
+    case PositionForm::FarEscaped:
+      w.byte(kCodeFar32);
+      w.be(static_cast<std::uint32_t>(q), 4);
+      break;
   }
 }
 
-void write_mode3_position(BlockWriter& w, std::int64_t q, std::int64_t r, int farWidth) {
-  if (q >= r && q <= r + 126) {
-    w.byte(static_cast<std::uint8_t>(q - r));
-  } else if (q >= r + 127 && q <= r + 32894) {
-    w.be(static_cast<std::uint32_t>(0x8000 + q - r - 127), 2);
-  } else {
-    w.byte(127);
-    w.be(static_cast<std::uint32_t>(q), farWidth);
+void write_mode2_position(BlockWriter& w, PositionForm form, std::int64_t q, std::int64_t r) {
+  switch (form) {
+    case PositionForm::Far:
+      w.be(static_cast<std::uint32_t>(kMode2FarMark + q), 3);
+      break;
+    case PositionForm::FarEscaped:
+      w.be(kMode2FarEscape, 3);
+      w.be(static_cast<std::uint32_t>(q), 4);
+      break;
+    default:
+      w.be(static_cast<std::uint32_t>(q - r + kNearBias), 2);
+      break;
+  }
+}
+
+void write_mode3_position(BlockWriter& w, PositionForm form, std::int64_t q, std::int64_t r, int farWidth) {
+  switch (form) {
+    case PositionForm::NearByte:
+      w.byte(static_cast<std::uint8_t>(q - r));
+      break;
+    case PositionForm::NearWord:
+      w.be(static_cast<std::uint32_t>(kMode3NearWordFlag * 256 + q - r - kMode3NearWordBias), 2);
+      break;
+    default:
+      w.byte(kMode3FarCode);
+      w.be(static_cast<std::uint32_t>(q), farWidth);
+      break;
   }
 }
 
 }  // namespace
 
 void write_data_header(BlockWriter& w, int mode, std::int64_t length, std::uint8_t kind) {
-  switch (mode) {
-    case 1:
-      write_extended_length(w, 0x00, length, 127);
-      break;
-    case 2:
-      write_mode2_length(w, 0x00, length);
-      break;
-    case 3:
-      write_mode3_length(w, kind, length);
-      break;
-    default:
-      write_extended_length(w, kind, length, 63);
-      break;
-  }
+  write_header(w, mode, length, has_data_kinds(mode) ? kind : 0);
 }
 
 void write_match_header(BlockWriter& w, int mode, std::int64_t length) {
-  switch (mode) {
-    case 1:
-      write_extended_length(w, 0x80, length, 127);
-      break;
-    case 2:
-      write_mode2_length(w, 0x80, length);
-      break;
-    case 3:
-      write_mode3_length(w, kKindMatch, length);
-      break;
-    default:
-      write_extended_length(w, kKindMatch, length, 63);
-      break;
-  }
+  write_header(w, mode, length, has_data_kinds(mode) ? kKindMatch : kMatchFlag);
 }
 
 void write_match_position(BlockWriter& w, int mode, std::int64_t q, std::int64_t running,
                           int farWidth) {
+  const PositionForm form = position_form(mode, q, running);
   switch (mode) {
     case 2:
-      write_mode2_position(w, q, running);
+      write_mode2_position(w, form, q, running);
       break;
     case 3:
-      write_mode3_position(w, q, running, farWidth);
+      write_mode3_position(w, form, q, running, farWidth);
       break;
     default:
-      write_mode1_position(w, q, running);
+      write_code_byte_position(w, form, q, running);
       break;
   }
 }

@@ -31,7 +31,6 @@ class Encoder {
   std::optional<MatchCandidate> search(std::int64_t p) {
     return linear_ ? index_.find_match_linear(p) : index_.find_match(mode_, p);
   }
-  bool has_data_kinds() const { return mode_ >= 3; }
   void show_progress(std::int64_t position);
   void write_match(const MatchCandidate& match);
   void write_data();
@@ -132,7 +131,7 @@ void Encoder::write_data() {
   if (listsBlocks_)
     std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
                 count > 1 ? 's' : ' ');
-  const std::uint8_t kind = has_data_kinds() ? choose_data_kind(count, found) : kKindPlain;
+  const std::uint8_t kind = has_data_kinds(mode_) ? choose_data_kind(count, found) : kKindPlain;
   write_data_header(writer_, mode_, count, kind);
   writer_.bytes(session_.newData + start, count);
   current_ = start + count;

@@ -4,21 +4,21 @@
 // fall in the oldfile if both files were stretched to the same length.
 #include "maker/match_index.h"
 
+#include "core/block_forms.h"
 #include "maker/byte_compare.h"
 
 namespace vd {
 namespace {
 
-constexpr std::int64_t kLinearLimit = 8224;
+// The linear search codes MODE 3 and stops at its longest block.
+constexpr std::int64_t kLinearLimit = block_length_limit(3);
 constexpr std::int64_t kWindowBehind = 200;
 
+// The MODE 3 header and near forms at their size; far positions count nothing.
 std::int64_t linear_cost(std::int64_t length, std::int64_t q, std::int64_t r) {
-  std::int64_t cost = length <= 32 ? 1 : 2;
-  if (q >= r && q <= r + 126)
-    cost += 1;
-  else if (q >= r + 127 && q <= r + 32894)
-    cost += 2;
-  return cost;
+  const PositionForm form = position_form(3, q, r);
+  const int positionPart = form == PositionForm::Far ? 0 : position_size(3, form, 0);
+  return header_size(3, length) + positionPart;
 }
 
 // Maps an oldfile position into newfile coordinates and measures how far it

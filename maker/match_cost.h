@@ -1,14 +1,18 @@
 // Estimated sizes of a match block, per MODE, that steer the match search.
 //
 // These are estimates, not the exact coded sizes: several tiers carry a
-// deliberate surcharge (the MODE 3 near tiers count 5 more than they code,
-// the MODE 4 middle tier 8), which biases the search toward cheaper forms.
+// deliberate surcharge (the MODE 3 two-byte near and far forms count 5 more
+// than they code, the MODE 4 middle tier 8), which biases the search toward
+// cheaper forms. The longest block of each MODE (block_length_limit) bounds
+// the search too.
 // Patch files made earlier depend on exactly these numbers: the same inputs
 // must keep giving the same patch file.
 #pragma once
 
 #include <array>
 #include <cstdint>
+
+#include "core/block_forms.h"
 
 namespace vd {
 
@@ -19,15 +23,11 @@ struct CostContext {
   std::int64_t referenceSize = 0;
 };
 
-// The longest block of each MODE, data or match; the search stops at it too.
-constexpr std::int64_t block_length_limit(int mode) {
-  return mode == 2 ? 16383 : mode == 3 ? 8224 : 0xFFFFFF;
-}
-
 // The last length of every length tier of the tables below, in any MODE and
 // either file: between two of these (and beyond the last) the length part of
 // a cost stays the same.
-inline constexpr std::array<std::int64_t, 5> kLengthTierEnds = {32, 63, 127, 65598, 65662};
+inline constexpr std::array<std::int64_t, 5> kLengthTierEnds = {
+    kMode3ShortMax, kMode4LengthMask, kMode1LengthMask, extended_u16_max(4), extended_u16_max(1)};
 
 // Every reference position where a table's position part may change: a
 // position part stays the same from one of these up to the next.
