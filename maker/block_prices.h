@@ -1,6 +1,6 @@
-// The exact number of bytes each block form takes, per MODE: what the
-// writer emits for a data block, a match block and a match position, so
-// that an encoder can weigh whole streams before writing them.
+// The exact number of bytes of the forms the writer chooses, for one MODE
+// and far width, so that an encoder can weigh whole streams before writing
+// them.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,7 @@ class BlockPrices {
   // when no insert or replace data announced it.
   int position(std::int64_t q, std::int64_t running) const;
   // Whether a match right after data can carry no position: MODE 3 and 4.
-  bool has_implied_positions() const { return mode_ >= 3; }
+  bool has_implied_positions() const;
 
  private:
   int mode_;

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
+#include "core/block_forms.h"
 #include "core/patch_format.h"
 #include "maker/byte_compare.h"
-#include "maker/match_cost.h"
 
 namespace vd {
 namespace {
@@ -17,8 +17,8 @@ constexpr int kNearAhead = 4;
 constexpr int kNearBehind = 2;
 // How far the cheaper near positions reach, behind and ahead; beyond them a
 // position costs as much as any far one, and the longest match wins.
-constexpr std::int64_t kNearBehindSpan = 16384;
-constexpr std::int64_t kNearAheadSpan = 32894;
+constexpr std::int64_t kNearBehindSpan = kNearBias;
+constexpr std::int64_t kNearAheadSpan = kMode3NearWordMax;
 
 }  // namespace
 
@@ -86,7 +86,7 @@ void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, s
   int taken = 0;
   for (auto it = from; it != chain.end() && taken < kNearAhead && *it <= relative + kNearAheadSpan; ++it, ++taken)
     add_continuation(source.base + *it, p);
-  if (mode_ == 3) return;  // no near positions behind the running position
+  if (mode_ == 3) return;  // MODE 3 has no near positions behind the running position
   taken = 0;
   for (auto it = from; it != chain.begin() && taken < kNearBehind; ++taken) {
     --it;
@@ -122,7 +122,7 @@ const std::vector<OptimalCandidate>& OptimalCandidates::for_path(std::int64_t p,
                                                                  std::int64_t dataLength) {
   found_ = longest_;
   add_continuation(running, p);
-  if (dataLength > 0 && mode_ >= 3) add_continuation(running + dataLength, p);
+  if (dataLength > 0 && has_data_kinds(mode_)) add_continuation(running + dataLength, p);
   // Inside a long match the longest candidates are enough.
   if (!nearSearched_) return found_;
   for (int i = 0; i < sourceCount_; ++i) add_near_running(sources_[i], p, running);

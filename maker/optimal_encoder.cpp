@@ -10,7 +10,7 @@
 #include "core/patch_format.h"
 #include "maker/block_prices.h"
 #include "maker/block_writer.h"
-#include "maker/match_cost.h"
+#include "core/block_forms.h"
 #include "maker/optimal_candidates.h"
 #include "maker/stream_emitter.h"
 

@@ -1,7 +1,6 @@
 #include "maker/stream_emitter.h"
 
-#include "core/block_stream.h"
-#include "maker/match_cost.h"
+#include "core/block_forms.h"
 
 namespace vd {
 namespace {
@@ -29,7 +28,7 @@ bool StreamEmitter::flush_data(std::int64_t nextMatch) {
     ++blocks_;
   }
   std::uint8_t kind = kKindPlain;
-  if (mode_ >= 3 && nextMatch != kNoMatch) {
+  if (has_data_kinds(mode_) && nextMatch != kNoMatch) {
     if (nextMatch == running_) kind = kKindInsert;
     if (nextMatch == running_ + last) kind = kKindReplace;
   }
