@@ -249,3 +249,30 @@ TEST(OptimalEncoderExamples, BlockListingDescribesTheKeptStream) {
 
 }  // namespace
 }  // namespace vd
+
+namespace vd {
+namespace {
+
+// The second reader must refuse what a writer may not produce, or the
+// checks above could not fail.
+TEST(StrictReader, RefusesWhatNoWriterProduces) {
+  const Bytes old = bytes_of("ABCDEFGH");
+  const Bytes patch = test::append_record({}, RecordFields{}, {});
+  const auto refused = [&](int mode, std::uint32_t blocks, const Bytes& stream) {
+    return !test::decode_strictly(mode, 2, blocks, stream, old, patch).ok;
+  };
+  EXPECT_FALSE(refused(1, 1, Bytes{0x83, 0x00}));
+  EXPECT_TRUE(refused(1, 1, Bytes{0x83, 0xFD, 0x40, 0x00}));              // position 0 in 3 bytes
+  EXPECT_TRUE(refused(1, 1, Bytes{0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));  // data of length 0
+  EXPECT_TRUE(refused(1, 1, Bytes{0x82, 0x0C}));                          // the patch file's header
+  EXPECT_FALSE(refused(1, 1, Bytes{0x82, 0x14}));                         // the bytes after it
+  EXPECT_TRUE(refused(1, 1, Bytes{0x82, 0xFE, 0x00, 0x00, 0x14}));        // far where a near byte fits
+  EXPECT_TRUE(refused(2, 1, Bytes{0x43, 0x80, 'x', 'y', 'z'}));           // 3 bytes in the long form
+  EXPECT_TRUE(refused(3, 1, Bytes{0x00, 'x'}));                           // insert data at the end
+  EXPECT_TRUE(refused(3, 2, Bytes{0x00, 'x', 0x80, 'y'}));                // ... not followed by its match
+  EXPECT_FALSE(refused(3, 2, Bytes{0x00, 'x', 0xC1}));
+  EXPECT_TRUE(refused(3, 1, Bytes{0xC1, 0x7F, 0x00, 0x02}));              // far where a near byte fits
+}
+
+}  // namespace
+}  // namespace vd
