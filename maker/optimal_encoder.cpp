@@ -23,12 +23,17 @@ constexpr std::int64_t kWindow = std::int64_t{1} << 18;
 // Ways of reaching one position that are kept side by side: the cheapest
 // alone would forget a running position that a later match continues at.
 constexpr int kArrivals = 6;
-// A match this long is taken as it is: nothing that ends inside it can
-// make up for the bytes of a second match.
-constexpr std::int64_t kTakeAtOnce = 512;
+// A match this long is taken as it is: what ends inside it seldom makes up
+// for the bytes of a second match, and weighing every length of it would
+// cost the most time where the files agree the most.
+constexpr std::int64_t kTakeAtOnce = 128;
 // Every length up to this is tried for each candidate; a longer candidate
 // only at its full length.
 constexpr std::int64_t kEveryLengthUpTo = 48;
+// An arrival this many bytes dearer than the cheapest at its position is
+// not followed further: the position bytes a running position can save
+// hardly ever make up for it.
+constexpr std::int64_t kHopelessBy = 4;
 constexpr std::int64_t kUnreached = std::numeric_limits<std::int64_t>::max();
 constexpr std::int64_t kData = -1;
 
@@ -58,7 +63,8 @@ class ExactEncoder {
         prices_(mode, far_width(session.oldSize, session.recordStart)),
         candidates_(session, index, mode),
         writer_(result.out),
-        emitter_(writer_, mode, far_width(session.oldSize, session.recordStart), session.newData) {}
+        emitter_(writer_, mode, far_width(session.oldSize, session.recordStart), session.newData),
+        window_(static_cast<std::size_t>((std::min<std::int64_t>(kWindow, session.newSize) + kTakeAtOnce + 1) * kArrivals)) {}
 
   OptimalOutcome run();
 
@@ -93,6 +99,7 @@ class ExactEncoder {
   // The candidates of each arrival at the position being expanded.
   std::array<std::vector<OptimalCandidate>, kArrivals> pathCandidates_;
   std::int64_t base_ = 0;       // the newfile position of window offset 0
+  std::int64_t reached_ = 0;    // the furthest offset any step reached
   std::int64_t committed_ = 0;  // the price of what is written
   std::int64_t lastPercent_ = 200;
 };
@@ -113,6 +120,7 @@ int ExactEncoder::position_price(const Arrival& from, std::int64_t q) const {
 // Keeps the arrival if it is cheaper than one in the same state, or than
 // the dearest of a full set.
 void ExactEncoder::relax(std::int64_t offset, const Arrival& arrival) {
+  reached_ = std::max(reached_, offset);
   Arrival* dearest = nullptr;
   for (int i = 0; i < kArrivals; ++i) {
     Arrival& known = slot(offset, i);
@@ -131,8 +139,11 @@ void ExactEncoder::relax_matches(std::int64_t offset, int index, const std::vect
   const Arrival from = slot(offset, index);
   priced_.clear();
   for (const OptimalCandidate& candidate : candidates) priced_.push_back({position_price(from, candidate.position), candidate});
-  std::stable_sort(priced_.begin(), priced_.end(), [](const auto& a, const auto& b) {
-    return a.first != b.first ? a.first < b.first : a.second.length > b.second.length;
+  // Positions differ, so the order is total and the same on every run.
+  std::sort(priced_.begin(), priced_.end(), [](const auto& a, const auto& b) {
+    if (a.first != b.first) return a.first < b.first;
+    if (a.second.length != b.second.length) return a.second.length > b.second.length;
+    return a.second.position < b.second.position;
   });
   std::int64_t covered = 0;
   for (const auto& [positionPrice, candidate] : priced_) {
@@ -208,8 +219,10 @@ bool ExactEncoder::expand(std::int64_t offset) {
     pathCandidates_[static_cast<std::size_t>(i)] = candidates_.for_path(p, here.running, here.dataLength);
   }
   if (take_long_match(offset)) return false;
+  const std::int64_t cheapestPrice = slot(offset, cheapest(offset)).price;
   for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
     const Arrival here = slot(offset, i);
+    if (here.price > cheapestPrice + kHopelessBy) continue;
     relax(offset + 1, {here.price + data_step_price(here.dataLength), here.running,
                        here.dataLength == limit_ ? 1 : here.dataLength + 1, offset, i, kData});
     relax_matches(offset, i, pathCandidates_[static_cast<std::size_t>(i)]);
@@ -236,10 +249,11 @@ void ExactEncoder::commit(std::int64_t offset, int index) {
   }
 }
 
+// Only the offsets a step reached hold anything to clear.
 void ExactEncoder::restart(std::int64_t base, std::int64_t running, std::int64_t dataLength) {
   base_ = base;
-  const std::int64_t span = std::min(kWindow, session_.newSize - base) + kTakeAtOnce + 1;
-  window_.assign(static_cast<std::size_t>(span * kArrivals), Arrival{});
+  std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>((reached_ + 1) * kArrivals), Arrival{});
+  reached_ = 0;
   slot(0, 0) = {0, running, dataLength, 0, 0, kData};
 }
 
