@@ -19,7 +19,7 @@ namespace {
 
 // Positions held at a time; the cheapest path to the last one is written
 // out and the search goes on from there alone.
-constexpr std::int64_t kWindow = std::int64_t{1} << 18;
+constexpr std::int64_t kWindow = std::int64_t{1} << 16;
 // Ways of reaching one position that are kept side by side: the cheapest
 // alone would forget a running position that a later match continues at.
 constexpr int kArrivals = 6;
@@ -34,18 +34,26 @@ constexpr std::int64_t kEveryLengthUpTo = 48;
 // not followed further: the position bytes a running position can save
 // hardly ever make up for it.
 constexpr std::int64_t kHopelessBy = 4;
-constexpr std::int64_t kUnreached = std::numeric_limits<std::int64_t>::max();
-constexpr std::int64_t kData = -1;
+constexpr std::int32_t kUnreached = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kData = -1;
 
-// One way found to code the newfile up to a position.
+// One way found to code the newfile up to a position. 32-bit fields keep
+// the window small: positions and sizes are below 2 GiB, and a price counts
+// only the bytes since the window began.
 struct Arrival {
-  std::int64_t price = kUnreached;
-  std::int64_t running = 0;
-  std::int64_t dataLength = 0;  // of the open data block; 0 after a match
-  std::int64_t from = 0;        // the window offset this step started at
-  int fromSlot = 0;             // and the arrival there it continued
-  std::int64_t match = kData;   // the match position of the step, or kData
+  std::int32_t price = kUnreached;
+  std::int32_t running = 0;
+  std::int32_t dataLength = 0;  // of the open data block; 0 after a match
+  std::int32_t from = 0;        // the window offset this step started at
+  std::int32_t match = kData;   // the match position of the step, or kData
+  std::uint8_t fromSlot = 0;    // the arrival at `from` this step continued
 };
+
+Arrival arrival(std::int64_t price, std::int64_t running, std::int64_t dataLength, std::int64_t from, int fromSlot,
+                std::int64_t match) {
+  return {static_cast<std::int32_t>(price), static_cast<std::int32_t>(running), static_cast<std::int32_t>(dataLength),
+          static_cast<std::int32_t>(from),  static_cast<std::int32_t>(match),   static_cast<std::uint8_t>(fromSlot)};
+}
 
 // Arrivals that differ in these continue differently.
 bool same_state(const Arrival& a, const Arrival& b) {
@@ -112,7 +120,7 @@ std::int64_t ExactEncoder::data_step_price(std::int64_t dataLength) const {
 
 int ExactEncoder::position_price(const Arrival& from, std::int64_t q) const {
   if (from.dataLength > 0 && prices_.has_implied_positions() &&
-      (q == from.running || q == from.running + from.dataLength))
+      (q == from.running || q == std::int64_t{from.running} + from.dataLength))
     return 0;
   return prices_.position(q, from.running);
 }
@@ -150,8 +158,8 @@ void ExactEncoder::relax_matches(std::int64_t offset, int index, const std::vect
     if (candidate.length <= covered) continue;
     const std::int64_t everyUpTo = std::min(candidate.length, kEveryLengthUpTo);
     const auto relax_length = [&](std::int64_t length) {
-      relax(offset + length, {from.price + positionPrice + prices_.match_header(length), candidate.position + length,
-                              0, offset, index, candidate.position});
+      relax(offset + length, arrival(from.price + positionPrice + prices_.match_header(length),
+                                     candidate.position + length, 0, offset, index, candidate.position));
     };
     for (std::int64_t length = covered + 1; length <= everyUpTo; ++length) relax_length(length);
     if (candidate.length > everyUpTo) relax_length(candidate.length);
@@ -223,8 +231,8 @@ bool ExactEncoder::expand(std::int64_t offset) {
   for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
     const Arrival here = slot(offset, i);
     if (here.price > cheapestPrice + kHopelessBy) continue;
-    relax(offset + 1, {here.price + data_step_price(here.dataLength), here.running,
-                       here.dataLength == limit_ ? 1 : here.dataLength + 1, offset, i, kData});
+    relax(offset + 1, arrival(here.price + data_step_price(here.dataLength), here.running,
+                              here.dataLength == limit_ ? 1 : here.dataLength + 1, offset, i, kData));
     relax_matches(offset, i, pathCandidates_[static_cast<std::size_t>(i)]);
   }
   return true;
@@ -254,7 +262,7 @@ void ExactEncoder::restart(std::int64_t base, std::int64_t running, std::int64_t
   base_ = base;
   std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>((reached_ + 1) * kArrivals), Arrival{});
   reached_ = 0;
-  slot(0, 0) = {0, running, dataLength, 0, 0, kData};
+  slot(0, 0) = arrival(0, running, dataLength, 0, 0, kData);
 }
 
 OptimalOutcome ExactEncoder::run() {
