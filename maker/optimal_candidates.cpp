@@ -10,8 +10,13 @@ namespace vd {
 namespace {
 
 // The longest matches anywhere are found again one byte on, one byte
-// shorter: while they stay this long, the sorted suffixes are not searched.
+// shorter: while they stay this long, the sorted suffixes are not searched;
+// nor while the cheapest path continues this long where it is.
 constexpr std::int64_t kCarryWhileAtLeast = 24;
+// Elsewhere they are searched at every other position only, and in
+// between the previous position's stand in, one byte on: about a quarter of
+// the time for a few bytes in a thousand.
+constexpr std::int64_t kSearchEvery = 2;
 constexpr std::size_t kLongestPerFile = 4;
 constexpr int kNearAhead = 4;
 constexpr int kNearBehind = 2;
@@ -104,17 +109,21 @@ bool OptimalCandidates::carry_longest(std::int64_t p) {
     candidate.length = candidate.length == limit_ ? agreement(candidate.position, p) : candidate.length - 1;
     longest = std::max(longest, candidate.length);
   }
-  if (longest < kCarryWhileAtLeast) return false;
+  if (longest < kCarryWhileAtLeast && p % kSearchEvery == 0) return false;
   for (const OptimalCandidate& candidate : carried_) add(longest_, candidate.position, candidate.length);
   return true;
 }
 
-void OptimalCandidates::at(std::int64_t p) {
+void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
   longest_.clear();
   nearSearched_ = !carry_longest(p);
   carriedFor_ = p;
   if (!nearSearched_) return;
   carried_.clear();
+  if (agreement(running, p) >= kCarryWhileAtLeast) {
+    nearSearched_ = false;
+    return;
+  }
   for (int i = 0; i < sourceCount_; ++i) add_longest(sources_[i], p);
 }
 

@@ -23,9 +23,10 @@ class OptimalCandidates {
   OptimalCandidates(const MakerSession& session, MatchIndex& index, int mode);
 
   // The candidates at newfile position p that do not depend on the path
-  // that reached it: the longest matches. Called once per position, before
-  // for_path.
-  void at(std::int64_t p);
+  // that reached it: the longest matches, unless the cheapest path's own
+  // continuation at `running` is already long. Called once per position,
+  // before for_path.
+  void at(std::int64_t p, std::int64_t running);
   // Every candidate at p for a path whose running position is `running`
   // and whose open data block holds `dataLength` bytes (0 when the path
   // ends in a match). Lengths may be as short as 1.

@@ -221,7 +221,7 @@ bool ExactEncoder::expand(std::int64_t offset) {
     return false;
   }
   show_progress(p);
-  candidates_.at(p);
+  candidates_.at(p, slot(offset, cheapest(offset)).running);
   for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
     const Arrival& here = slot(offset, i);
     pathCandidates_[static_cast<std::size_t>(i)] = candidates_.for_path(p, here.running, here.dataLength);
