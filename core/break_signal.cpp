@@ -30,6 +30,10 @@ void install_break_handlers() {
     sigaction(signal, &action, nullptr);
     sigaddset(&breaks, signal);
   }
+  // A console that goes away (the reader of a pipe quits early) must not
+  // kill the run half-way through writing its files: the output is lost,
+  // the run goes on and ends as it would have.
+  signal(SIGPIPE, SIG_IGN);
   // A run started with the break signals blocked could not be broken at all;
   // one that arrived before the handlers existed, and waited, counts now.
   sigprocmask(SIG_UNBLOCK, &breaks, nullptr);

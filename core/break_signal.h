@@ -10,7 +10,7 @@
 namespace vd {
 
 // The first thing each program does: no break may find the run without them.
-// The break signals are also unblocked.
+// The break signals are also unblocked, and SIGPIPE is ignored.
 void install_break_handlers();
 
 // Ends the run through fatal_exit when a break signal has arrived.

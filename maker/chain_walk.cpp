@@ -140,32 +140,20 @@ std::optional<std::int64_t> ChainWalk::strongest_gain() const {
 std::int64_t ChainWalk::lowest_full_length_gain() const {
   const std::int64_t limit = block_length_limit(mode);
   int dearest = cost_of(limit, base);
-  for (const std::int64_t change : price_change_positions(context))
+  for (const std::int64_t change : priceCuts)
     if (change > base && change < base + size) dearest = std::max(dearest, cost_of(limit, change));
   return limit - dearest;
 }
 
-// Whether a candidate at reference position q costs other than one at q - 1
-// of the same length. Length parts change only at the ends of the length
-// tiers, so a length from each tier tells.
-bool ChainWalk::price_changes_at(std::int64_t q) const {
-  if (cost_of(3, q) != cost_of(3, q - 1)) return true;
-  for (const std::int64_t end : kLengthTierEnds)
-    if (cost_of(end + 1, q) != cost_of(end + 1, q - 1)) return true;
-  return false;
-}
-
 // The chain cut where the price of a position changes: inside a segment
-// every candidate costs the same for the same length. Most of the places
-// where some price may change leave the prices of this file in this MODE
-// as they are; cutting there would only weaken the shortcuts.
+// every candidate costs the same for the same length. Cutting where this
+// file's prices in this MODE stay as they are would only weaken the
+// shortcuts.
 void ChainWalk::walk_segments(const Pattern& pattern) {
-  auto changes = price_change_positions(context);
-  std::sort(changes.begin(), changes.end());
   std::size_t from = 0;
-  for (const std::int64_t change : changes) {
+  for (const std::int64_t change : priceCuts) {
     const std::int64_t cut = change - base;
-    if (cut <= chain.front() || cut > chain.back() || !price_changes_at(change)) continue;
+    if (cut <= chain.front() || cut > chain.back()) continue;
     const auto to = static_cast<std::size_t>(
         std::lower_bound(chain.begin() + static_cast<std::ptrdiff_t>(from), chain.end(), cut) - chain.begin());
     if (to > from && walk_segment(chain.subspan(from, to - from), pattern)) return;

@@ -32,6 +32,7 @@
 
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
+#include "maker/price_cuts.h"
 #include "maker/run_index.h"
 #include "maker/suffix_search.h"
 
@@ -49,6 +50,7 @@ struct ChainWalk {
   const std::uint8_t* target;  // the newfile at the position searched
   std::int64_t newLeft;
   CostContext context;
+  std::span<const std::int64_t> priceCuts;  // of this file in this MODE
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
@@ -72,7 +74,6 @@ struct ChainWalk {
   void raise_to_floor();
   std::optional<std::int64_t> strongest_gain() const;
   std::int64_t lowest_full_length_gain() const;
-  bool price_changes_at(std::int64_t q) const;
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);

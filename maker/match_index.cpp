@@ -1,96 +1,15 @@
 #include "maker/match_index.h"
 
-#include <divsufsort.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 
-#include "core/break_signal.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
 #include "maker/chain_walk.h"
 #include "maker/match_cost.h"
 
 namespace vd {
-namespace {
-
-// The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
-// have 2^24, 2^16 and 2^8 buckets.
-std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
-
-}  // namespace
-
-bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength) {
-  if (nodeCount <= 0) return false;
-  positions_ = static_cast<std::uint32_t*>(alloc(static_cast<std::size_t>(nodeCount), 2 * sizeof(std::uint32_t)));
-  if (positions_ == nullptr) return false;
-  suffixes_ = reinterpret_cast<std::int32_t*>(positions_ + nodeCount);
-  nodeCount_ = nodeCount;
-  for (int keyLength = firstKeyLength; keyLength >= 1; --keyLength) {
-    buckets_ = static_cast<std::uint32_t*>(alloc(bucket_count(keyLength), 2 * sizeof(std::uint32_t)));
-    if (buckets_ != nullptr) {
-      keyLength_ = keyLength;
-      bucketsFresh_ = true;
-      return true;
-    }
-  }
-  release();
-  return false;
-}
-
-void FileLists::release() {
-  std::free(buckets_);
-  std::free(positions_);
-  buckets_ = nullptr;
-  positions_ = nullptr;
-  suffixes_ = nullptr;
-  nodeCount_ = 0;
-  keyLength_ = 0;
-  suffixesBuilt_ = false;
-}
-
-void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes) {
-  // A freshly allocated table is still zero; clearing it would touch all of
-  // its pages for nothing.
-  if (!bucketsFresh_) std::memset(buckets_, 0, bucket_count(keyLength_) * 2 * sizeof(std::uint32_t));
-  bucketsFresh_ = false;
-  const std::int64_t lastIndexed = size - keyLength_;
-  count_keys(data, firstIndexed, lastIndexed);
-  file_positions(data, firstIndexed, lastIndexed);
-  // Only the indexed positions are sorted: every position a search finds
-  // there is in a chain.
-  suffixesFrom_ = firstIndexed;
-  const std::int64_t sorted = size - firstIndexed;
-  suffixesBuilt_ = withSuffixes && sorted > 0 && sorted <= nodeCount_ &&
-                   divsufsort(data + firstIndexed, suffixes_, static_cast<saidx_t>(sorted)) == 0;
-}
-
-// Each key's count, in the second word of its bucket.
-void FileLists::count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
-  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    ++buckets_[2 * std::size_t{key_at(data + i, keyLength_)} + 1];
-  }
-}
-
-// A key's chain gets its place when the key first occurs, so that only the
-// buckets of keys that occur are touched; the second word then counts up to
-// the chain's end.
-void FileLists::file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
-  std::uint32_t placed = 0;
-  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    std::uint32_t* bucket = buckets_ + 2 * std::size_t{key_at(data + i, keyLength_)};
-    if (bucket[0] == 0) {
-      const std::uint32_t count = bucket[1];
-      bucket[0] = placed + 1;
-      bucket[1] = placed;
-      placed += count;
-    }
-    positions_[bucket[1]++] = static_cast<std::uint32_t>(i);
-  }
-}
 
 MatchIndex::MatchIndex(const MakerSession& session, ZeroAllocator alloc)
     : session_(session), alloc_(alloc) {}
@@ -146,8 +65,14 @@ void MatchIndex::build_old_index(const char* name) {
   erase_sorting_note();
 }
 
+void MatchIndex::remember_suffix_places() {
+  if (session_.newSize > 0)
+    oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(static_cast<std::size_t>(session_.newSize), sizeof(std::uint32_t))));
+}
+
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
+  if (oldPlaces_) std::memset(oldPlaces_.get(), 0, static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t));
   oldLists_.build(session_.oldData, session_.oldSize, 0, true);
   // Without it the search walks the runs one by one, to the same result.
   oldRuns_.build(session_.oldData, session_.oldSize);
@@ -172,9 +97,14 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
   std::optional<SuffixSearch> suffixes;
-  if (lists.suffixes() != nullptr)
+  if (lists.suffixes() != nullptr) {
     suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
                      lists.suffixes_from());
+    if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
+  }
+  const CostContext context{state.running, state.replacePosition,
+                            std::int64_t{session_.oldSize} + session_.patchDataSize};
+  PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
   ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
                  lists.key_length(),
                  data,
@@ -183,7 +113,8 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                  mode,
                  target,
                  newLeft,
-                 {state.running, state.replacePosition, std::int64_t{session_.oldSize} + session_.patchDataSize},
+                 context,
+                 cuts.update(mode, base, context),
                  best,
                  suffixes ? &*suffixes : nullptr,
                  runs};

@@ -11,9 +11,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <optional>
 #include <span>
 
+#include "maker/file_lists.h"
+#include "maker/price_cuts.h"
 #include "maker/run_index.h"
 #include "maker/session.h"
 #include "maker/suffix_search.h"
@@ -38,61 +41,6 @@ struct SearchState {
   std::int64_t replacePosition = 0;
 };
 
-// Allocates zero-filled memory (count elements of size bytes), null on failure.
-using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
-
-// The list key at p: the key bytes themselves, not a hash.
-inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
-  std::uint32_t key = 0;
-  for (int i = 0; i < keyLength; ++i) key = key << 8 | p[i];
-  return key;
-}
-
-// One file's lists: the positions of every chain side by side, in ascending
-// order, chain after chain, and a bucket table that gives each key's chain
-// (first + 1, end; 0 first for none). The same memory as linked lists of
-// (next, position) nodes: the positions take half of it, and the other half
-// holds the oldfile's suffix array.
-class FileLists {
- public:
-  FileLists() = default;
-  FileLists(const FileLists&) = delete;
-  FileLists& operator=(const FileLists&) = delete;
-  ~FileLists() { release(); }
-
-  // Tries the levels from `firstKeyLength` down to 1; false when even the
-  // simple lists could not be had (then nothing is held).
-  bool allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength);
-  void release();
-  // Files every position from `firstIndexed` whose key lies inside the data,
-  // and sorts the suffixes when asked to and there is room for them.
-  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes);
-
-  int key_length() const { return keyLength_; }
-  std::span<const std::uint32_t> chain(std::uint32_t key) const {
-    const std::uint32_t* bucket = buckets_ + 2 * std::size_t{key};
-    if (bucket[0] == 0) return {};
-    return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
-  }
-  // Every position of the data from suffixes_from() on, sorted by the bytes
-  // from there on; null when not built.
-  const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }
-  std::int64_t suffixes_from() const { return suffixesFrom_; }
-
- private:
-  void count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
-  void file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
-
-  int keyLength_ = 0;
-  std::uint32_t* buckets_ = nullptr;
-  std::uint32_t* positions_ = nullptr;
-  std::int32_t* suffixes_ = nullptr;
-  std::int64_t nodeCount_ = 0;
-  std::int64_t suffixesFrom_ = 0;
-  bool bucketsFresh_ = false;
-  bool suffixesBuilt_ = false;
-};
-
 class MatchIndex {
  public:
   explicit MatchIndex(const MakerSession& session, ZeroAllocator alloc = &std::calloc);
@@ -105,6 +53,11 @@ class MatchIndex {
   // and may restore it again) costs no build, and no state is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
+  // For runs that search the newfile more than once (AUTO): the oldfile's
+  // suffix search remembers where it placed each newfile position, for as
+  // long as the oldfile's bytes stay the same. Nothing when the memory is
+  // not there; the search is the same either way.
+  void remember_suffix_places();
 
   // The best candidate at newfile position p for MODE 1 to 4, or none when
   // its gain stays below minBlock.
@@ -131,8 +84,11 @@ class MatchIndex {
   FileLists oldLists_;
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
+  std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
+  mutable PriceCuts oldPriceCuts_;
+  mutable PriceCuts patchPriceCuts_;
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
 };

@@ -141,6 +141,7 @@ EncodeResult Optimizer::run() {
   const std::vector<int> tried = combinations(deep_, transformable);
   const std::vector<int> varies = deep_ && !optimal_ ? std::vector<int>{-1, 0, 1} : std::vector<int>{0};
   passes_ = static_cast<int>(tried.size() * varies.size() * 4);
+  index_.remember_suffix_places();
   bool searching = true;
   for (auto combination = tried.begin(); searching && combination != tried.end(); ++combination) {
     apply_combination(*combination);

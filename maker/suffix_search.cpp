@@ -33,11 +33,19 @@ bool SuffixSearch::agrees_for(std::int64_t index, std::int64_t length) const {
   return size_ - position >= length && common_prefix(data_ + position, target_, length) == length;
 }
 
+// A suffix that holds the whole target counts as not below it; one that
+// ends inside it is below it.
+bool SuffixSearch::below_target(std::int64_t index, std::int64_t agrees) const {
+  const std::int64_t position = suffixes_[index];
+  return agrees < targetLength_ && (position + agrees == size_ || data_[position + agrees] < target_[agrees]);
+}
+
 // Binary search for the target among the sorted suffixes. Every suffix
 // between two others agrees with the target for at least as many bytes as
 // the less agreeing of the two, so those bytes need no comparing again.
 void SuffixSearch::locate() {
   located_ = true;
+  if (place_ != nullptr && *place_ != 0 && place_still_holds(*place_ - 1)) return;
   std::int64_t low = 0;
   std::int64_t high = size_;
   std::int64_t lowAgrees = 0;   // agreement of the suffix just below `low`
@@ -45,11 +53,7 @@ void SuffixSearch::locate() {
   while (low < high) {
     const std::int64_t middle = low + (high - low) / 2;
     const std::int64_t agrees = agreement(middle, std::min(lowAgrees, highAgrees));
-    const std::int64_t position = suffixes_[middle];
-    // A suffix that holds the whole target counts as not below it; one that
-    // ends inside it is below it.
-    const bool below = agrees < targetLength_ && (position + agrees == size_ || data_[position + agrees] < target_[agrees]);
-    if (below) {
+    if (below_target(middle, agrees)) {
       low = middle + 1;
       lowAgrees = agrees;
     } else {
@@ -57,6 +61,25 @@ void SuffixSearch::locate() {
       highAgrees = agrees;
     }
   }
+  settle_at(low, lowAgrees, highAgrees);
+  if (place_ != nullptr) *place_ = static_cast<std::uint32_t>(low + 1);
+}
+
+// The suffixes are sorted, so the target's place is the one place with a
+// suffix below the target just before it and one that is not at it.
+bool SuffixSearch::place_still_holds(std::int64_t place) {
+  if (place > size_) return false;
+  const std::int64_t lowAgrees = place > 0 ? agreement(place - 1, 0) : 0;
+  const std::int64_t highAgrees = place < size_ ? agreement(place, 0) : 0;
+  if (place > 0 && !below_target(place - 1, lowAgrees)) return false;
+  if (place < size_ && below_target(place, highAgrees)) return false;
+  settle_at(place, lowAgrees, highAgrees);
+  return true;
+}
+
+// `low` is the target's place, the agreements those of the suffixes on
+// either side of it (0 where there is none).
+void SuffixSearch::settle_at(std::int64_t low, std::int64_t lowAgrees, std::int64_t highAgrees) {
   insertAt_ = low;
   // The suffixes that agree longest stand right beside the place found.
   longest_ = std::max(low > 0 ? lowAgrees : 0, low < size_ ? highAgrees : 0);

@@ -27,6 +27,13 @@ class SuffixSearch {
   SuffixSearch(const std::uint8_t* data, std::int64_t size, const std::int32_t* suffixes,
                const std::uint8_t* target, std::int64_t targetLength, Buffers& buffers, std::int64_t origin = 0);
 
+  // Where a search for the same target bytes placed them before (1 + the
+  // place, 0 for not yet), read and written here. The MODEs of AUTO search
+  // the same newfile positions in the same file again; a place that still
+  // stands between a suffix below the target and one that is not saves the
+  // binary search, and one that does not is searched anew.
+  void remember_place_in(std::uint32_t* place) { place_ = place; }
+
   // The most bytes in which any position of the file agrees with the target.
   std::int64_t longest_match();
   // Every position from `from` to `last` that agrees with the target for at
@@ -44,6 +51,9 @@ class SuffixSearch {
 
  private:
   void locate();
+  bool below_target(std::int64_t index, std::int64_t agrees) const;
+  bool place_still_holds(std::int64_t place);
+  void settle_at(std::int64_t low, std::int64_t lowAgrees, std::int64_t highAgrees);
   std::int64_t agreement(std::int64_t index, std::int64_t known) const;
   bool agrees_for(std::int64_t index, std::int64_t length) const;
   std::int64_t count_agreeing(std::int64_t start, int direction, std::int64_t length, std::int64_t most) const;
@@ -58,6 +68,7 @@ class SuffixSearch {
   const std::uint8_t* target_;
   std::int64_t targetLength_;
 
+  std::uint32_t* place_ = nullptr;
   bool located_ = false;
   std::int64_t insertAt_ = 0;  // the first suffix not below the target
   std::int64_t longest_ = 0;

@@ -101,6 +101,44 @@ TEST(SuffixSearch, LongestMatchAndAgreeingPositionsAgreeWithACount) {
   }
 }
 
+// A place remembered from a search of the same bytes (for another length,
+// as another MODE searches), of other bytes, or out of range: the search
+// ends as a fresh one does, and remembers the true place.
+TEST(SuffixSearch, ARememberedPlaceNeverChangesTheResult) {
+  test::Rng rng(47);
+  const SortedFile file(rng.bytes(3000, 'a', 'c'));
+  SuffixSearch::Buffers buffers;
+  SuffixSearch::Buffers freshBuffers;
+  for (int round = 0; round < 400; ++round) {
+    const auto from = static_cast<std::int64_t>(rng.below(file.data.size()));
+    Bytes target(file.data.begin() + from, file.data.end());
+    target.resize(30, 'b');
+    const auto length = static_cast<std::int64_t>(1 + rng.below(target.size()));
+    const auto search = [&](std::int64_t targetLength, std::uint32_t* place, SuffixSearch::Buffers& with) {
+      SuffixSearch s(file.data.data(), file.size(), file.lists.suffixes(), target.data(), targetLength, with);
+      if (place != nullptr) s.remember_place_in(place);
+      const auto agreeing = s.most_agreeing(16);
+      return std::pair{s.longest_match(), std::vector(agreeing.begin(), agreeing.end())};
+    };
+    std::uint32_t truePlace = 0;
+    search(length, &truePlace, freshBuffers);
+    const std::uint32_t remembered[] = {
+        static_cast<std::uint32_t>(1 + rng.below(file.data.size() + 1)),
+        static_cast<std::uint32_t>(file.data.size() + 2 + rng.below(5)),
+        truePlace,
+    };
+    for (const std::int64_t targetLength : {length, static_cast<std::int64_t>(1 + rng.below(target.size()))}) {
+      const auto fresh = search(targetLength, nullptr, freshBuffers);
+      std::uint32_t placeForLength = 0;
+      search(targetLength, &placeForLength, freshBuffers);
+      for (std::uint32_t place : remembered) {
+        ASSERT_EQ(search(targetLength, &place, buffers), fresh) << "round " << round;
+        ASSERT_EQ(place, placeForLength) << "round " << round;
+      }
+    }
+  }
+}
+
 // Positions visited in the order of their agreement: the first one inside a
 // range is its most agreeing position; none is found only when `most`
 // positions outside the range agree at least as much.

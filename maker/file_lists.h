@@ -1,0 +1,71 @@
+// One file's lists: the positions of every chain side by side, in ascending
+// order, chain after chain, and a bucket table that gives each key's chain
+// (first + 1, end; 0 first for none). The same memory as linked lists of
+// (next, position) nodes: the positions take half of it, and the other half
+// holds the oldfile's suffix array.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace vd {
+
+// Allocates zero-filled memory (count elements of size bytes), null on failure.
+using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
+
+// The list key at p: the key bytes themselves, not a hash.
+inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
+  std::uint32_t key = 0;
+  for (int i = 0; i < keyLength; ++i) key = key << 8 | p[i];
+  return key;
+}
+
+class FileLists {
+ public:
+  FileLists() = default;
+  FileLists(const FileLists&) = delete;
+  FileLists& operator=(const FileLists&) = delete;
+  ~FileLists() { release(); }
+
+  // Tries the levels from `firstKeyLength` down to 1; false when even the
+  // simple lists could not be had (then nothing is held).
+  bool allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength);
+  void release();
+  // Files every position from `firstIndexed` whose key lies inside the data,
+  // and sorts the suffixes when asked to and there is room for them.
+  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes);
+
+  int key_length() const { return keyLength_; }
+  std::span<const std::uint32_t> chain(std::uint32_t key) const {
+    const std::uint32_t* bucket = dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
+    if (bucket == nullptr || bucket[0] == 0) return {};
+    return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
+  }
+  // Every position of the data from suffixes_from() on, sorted by the bytes
+  // from there on; null when not built.
+  const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }
+  std::int64_t suffixes_from() const { return suffixesFrom_; }
+
+ private:
+  bool mark_present_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+  const std::uint32_t* dense_bucket(std::uint32_t key) const;
+  std::uint32_t* bucket_of(std::uint32_t key) {
+    return const_cast<std::uint32_t*>(dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key});
+  }
+  void count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+  void file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+
+  int keyLength_ = 0;
+  std::uint32_t* buckets_ = nullptr;
+  std::uint32_t* positions_ = nullptr;
+  std::int32_t* suffixes_ = nullptr;
+  std::int64_t nodeCount_ = 0;
+  std::int64_t suffixesFrom_ = 0;
+  // Words of the bucket table that the last build may have written.
+  std::size_t dirtyWords_ = 0;
+  bool dense_ = false;
+  bool suffixesBuilt_ = false;
+};
+
+}  // namespace vd
