@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "applier/console.h"
 #include "applier/patch_reader.h"
 #include "applier/read_window.h"
 #include "core/block_stream.h"
@@ -31,10 +32,7 @@ struct MatchSources {
 void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound, std::int64_t& produced,
                 MatchSources& sources) {
   const std::int64_t p = block.position;
-  if (p < 0 || p >= bound) {
-    std::printf("Bad patchfile %s (position out of range)\n", job.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (p < 0 || p >= bound) fail_with(15, true, "Bad patchfile %s (position out of range)\n", job.patchName);
   account_output(job, produced, block.length);
   if (p < job.oldSize)
     sources.old.copy_to(p, block.length, job.output, job.outputName);
@@ -42,15 +40,7 @@ void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound, st
     sources.patch.copy_to(p - job.oldSize, block.length, job.output, job.outputName);
 }
 
-void close_output(const char* outputName) {
-  FILE*& output = output_stream();
-  const int closed = close_file(output);
-  output = nullptr;
-  if (closed != 0) {
-    std::printf("Error while closing %s.\n", outputName);
-    fatal_exit(nullptr, 15, true);
-  }
-}
+void close_output(const char* outputName) { close_or_fail(output_stream(), outputName); }
 
 // Whatever replaced the output since it was written must not make the run
 // wait for ever, as a pipe would.
@@ -58,10 +48,7 @@ void reopen_output(const char* outputName, int flags, const char* mode) {
   FILE*& output = output_stream();
   OpenFailure failure = OpenFailure::None;
   output = open_regular_file(outputName, flags, mode, failure);
-  if (output == nullptr) {
-    std::printf("Error while opening %s.\n", outputName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (output == nullptr) fail_open(outputName, true);
 }
 
 // The block stream rebuilt the transformed new file; summing its relocation
@@ -77,10 +64,8 @@ void undo_transform(const char* outputName) {
 void close_output_at_decoded_end(const char* outputName) {
   const long decoded = std::ftell(output_stream());
   close_output(outputName);
-  if (decoded < 0 || truncate(outputName, decoded) != 0) {
-    std::printf("\nError while writing %s\n", outputName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (decoded < 0 || truncate(outputName, decoded) != 0)
+    fail_with(15, true, "\nError while writing %s\n", outputName);
 }
 
 void verify_output(const char* outputName, const RecordFields& fields) {
@@ -88,10 +73,8 @@ void verify_output(const char* outputName, const RecordFields& fields) {
   if (fields.new_reloc() != 0) undo_transform(outputName);
   reopen_output(outputName, O_RDONLY, "rb");
   FILE* output = output_stream();
-  if (crc32_stream(output, true) != fields.crcNew) {
-    std::printf(" Patch failed - CRC error in %s\n", outputName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (crc32_stream(output, true) != fields.crcNew)
+    fail_with(15, true, " Patch failed - CRC error in %s\n", outputName);
 }
 
 }  // namespace
@@ -109,10 +92,7 @@ void execute_block_stream(const DecodeJob& job) {
   for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
     check_break();
     Block block;
-    if (!parser.next(reader, block)) {
-      std::printf("\nError while reading %s\n", job.patchName);
-      fatal_exit(nullptr, 15, true);
-    }
+    if (!parser.next(reader, block)) fail_with(15, true, "\nError while reading %s\n", job.patchName);
     if (block.is_match()) {
       copy_match(job, block, bound, produced, sources);
     } else {
@@ -141,7 +121,7 @@ void decode_record(ApplierSession& session, const ChosenRecord& record, std::int
   execute_block_stream(job);
 
   verify_output(job.outputName, record.fields);
-  if (!session.options.quiet) std::puts(record.identity ? "" : "OK");
+  if (!session.options.quiet) show_record_applied(record.identity);
 }
 
 }  // namespace vd

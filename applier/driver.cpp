@@ -30,8 +30,7 @@ void refuse_output_over_input(const ApplierSession& session) {
                                                   {patch_stream(), session.options.patchName}};
   for (const auto& [stream, name] : inputs) {
     if (!names_same_file(output, stream)) continue;
-    std::printf("Error: %s is the same file as %s - it would be overwritten.\n", output, name);
-    fatal_exit(nullptr, 15, false);
+    fail_with(15, false, "Error: %s is the same file as %s - it would be overwritten.\n", output, name);
   }
 }
 

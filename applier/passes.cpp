@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 
+#include "applier/console.h"
 #include "applier/decoder.h"
 #include "applier/record_table.h"
 #include "core/crc32.h"
@@ -34,10 +35,7 @@ bool already_applied(const ApplierSession& session, const ChosenRecord& record,
 
 void print_new_file_line(const ApplierSession& session, const char* leading, const char* columns) {
   if (session.options.quiet) return;
-  if (const char* text = find_version_in_file(output_stream(), session.options.noVersion))
-    std::printf("%s New file is\x1b[%sC%s\n", leading, columns, text);
-  else if (*leading != '\0')
-    std::puts("");
+  show_new_file_version(leading, columns, find_version_in_file(output_stream(), session.options.noVersion));
 }
 
 void print_chain_complete(const ApplierSession& session) {
@@ -48,15 +46,11 @@ void print_chain_complete(const ApplierSession& session) {
 void print_progress(const ApplierSession& session, const ChosenRecord& record) {
   if (session.options.quiet) return;
   if (record.identity && session.pass > 1) {
-    std::puts("");
+    end_line();
     return;
   }
-  std::printf("\x1b[K Applying patches");
-  if (session.recursive && session.pass > 1) std::printf(" (pass %d)", session.pass);
-  if (const char* text = find_version_in_file(old_stream(), session.options.noVersion))
-    std::printf(" to %s", text);
-  std::printf("... ");
-  std::fflush(stdout);
+  const int shownPass = session.recursive && session.pass > 1 ? session.pass : 0;
+  show_applying(shownPass, find_version_in_file(old_stream(), session.options.noVersion));
 }
 
 // A record made from a transformed oldfile refers to the transformed bytes:
@@ -76,14 +70,7 @@ void transform_old_copy(ApplierSession& session, std::int64_t oldSize) {
 void open_output(ApplierSession& session) {
   FILE*& output = output_stream();
   const char* name = session.outputName.c_str();
-  if (output != nullptr) {
-    const int closed = close_file(output);
-    output = nullptr;
-    if (closed != 0) {
-      std::printf("Error while closing %s.\n", name);
-      fatal_exit(nullptr, 15, true);
-    }
-  }
+  if (output != nullptr) close_or_fail(output, name);
   // Not truncated here but after decoding: a file system may hold up the
   // emptying of a file just closed until its last content is on the disk,
   // once per pass of a RECURSIVE run.
@@ -91,10 +78,7 @@ void open_output(ApplierSession& session) {
   output = open_regular_file(name, O_WRONLY | O_CREAT, "wb", failure);
   // Put there since the run began: not ours to delete.
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
-  if (output == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (output == nullptr) fail_open(name, true);
   // Decoding writes block by block, most of them short: a larger buffer
   // saves most of the writes. One output is open at a time, and it is
   // closed before the next one is opened.
@@ -114,17 +98,15 @@ void hand_over(ApplierSession& session) {
   close_file(old_stream());
   old_stream() = copy;
   session.oldName = kTemporaryFileName;
-  if (!session.options.quiet) std::printf("\x1b[1A");
+  if (!session.options.quiet) step_back_a_line();
 }
 
 // No record can be for a file of 2 GiB or more: sizes are 32-bit. Its CRC
 // would take long to compute for nothing.
 bool beyond_every_record(const ApplierSession& session, std::int64_t oldSize) {
   if (oldSize <= kMaxFileSize) return false;
-  if (session.pass == 1) {
-    std::printf("File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
-    fatal_exit(nullptr, 11, false);
-  }
+  if (session.pass == 1)
+    fail_with(11, false, "File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
   return true;
 }
 

@@ -12,13 +12,8 @@
 namespace vd {
 namespace {
 
-[[noreturn]] void fail_open(const char* name) {
-  std::printf("Error while opening %s.\n", name);
-  fatal_exit(nullptr, 15, false);
-}
-
 void lock_or_fail(int fd, bool exclusive, const char* name) {
-  if (!wait_for_lock(fd, exclusive, name)) fail_open(name);
+  if (!wait_for_lock(fd, exclusive, name)) fail_open(name, false);
 }
 
 // The file was opened read-only; a rollback needs it writable. Journals that

@@ -29,10 +29,8 @@ void PatchReader::copy_to(FILE* output, std::int64_t count, const char* outputNa
   if (count <= 0) return;
   const std::size_t fromBuffer =
       static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(buffered())));
-  if (fromBuffer > 0 && std::fwrite(bytes_ + position_, 1, fromBuffer, output) != fromBuffer) {
-    std::printf("\nError while writing %s\n", outputName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (fromBuffer > 0 && std::fwrite(bytes_ + position_, 1, fromBuffer, output) != fromBuffer)
+    fail_with(15, true, "\nError while writing %s\n", outputName);
   position_ += fromBuffer;
   copy_bytes(stream_, output, count - static_cast<std::int64_t>(fromBuffer), streamName_, outputName,
              true);

@@ -24,8 +24,7 @@ struct Keeper {
 
 [[noreturn]] void fail_keeping(const Keeper& keeper) {
   if (keeper.registered != nullptr) close_keeping_file(keeper.registered);
-  std::printf("The new version is kept in %s.\n", keeper.name.c_str());
-  fatal_exit(nullptr, 15, false);
+  fail_with(15, false, "The new version is kept in %s.\n", keeper.name.c_str());
 }
 
 // What was written must be on the disk before the next step relies on it.
@@ -42,7 +41,7 @@ void require_writable(const char* oldName, const Keeper& keeper) {
     close(fd);
     return;
   }
-  std::printf("Error while opening %s.\n", oldName);
+  report_open_failure(oldName);
   fail_keeping(keeper);
 }
 
@@ -53,9 +52,9 @@ void copy_file_to(FILE* source, const char* sourceName, const char* name, const 
                   bool keepOnOpenFailure) {
   FILE* destination = std::fopen(name, "wb");
   if (destination == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    if (keepOnOpenFailure) fail_keeping(keeper);
-    fatal_exit(nullptr, 15, false);
+    if (!keepOnOpenFailure) fail_open(name, false);
+    report_open_failure(name);
+    fail_keeping(keeper);
   }
   std::fseek(source, 0, SEEK_SET);
   CopyFault fault = copy_stream(source, destination, stream_size(source));
@@ -124,7 +123,7 @@ void save_backup(ApplierSession& session, const Keeper& keeper) {
   output_stream() = nullptr;
   FILE* oldFile = std::fopen(session.options.oldName, "rb");
   if (oldFile == nullptr) {
-    std::printf("Error while opening %s.\n", session.options.oldName);
+    report_open_failure(session.options.oldName);
     fail_keeping(keeper);
   }
   copy_file_to(oldFile, session.options.oldName, backupName, keeper, true);

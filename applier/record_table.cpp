@@ -2,29 +2,12 @@
 
 #include <algorithm>
 
+#include "applier/console.h"
 #include "core/crc32.h"
 #include "core/run_state.h"
 
 namespace vd {
 namespace {
-
-[[noreturn]] void fail_other_generation(std::uint8_t generation) {
-  std::printf("File format not supported - please use Varmend version ");
-  switch (generation) {
-    case '0':
-      std::puts("1.4");
-      break;
-    case '1':
-      std::puts("1.6");
-      break;
-    case '2':
-      std::puts("2.6");
-      break;
-    default:
-      std::printf("%c\n", generation);
-  }
-  fatal_exit(nullptr, 11, false);
-}
 
 // Reads the magic and verifies CRC total; leaves the stream at the file count.
 void check_header(const char* patchName) {
@@ -33,16 +16,11 @@ void check_header(const char* patchName) {
   const bool complete = std::fread(magic, 1, 4, patch) == 4;
   const MagicKind kind = complete ? classify_magic(magic) : MagicKind::Foreign;
   if (kind == MagicKind::OtherGeneration) fail_other_generation(magic[3]);
-  if (kind == MagicKind::Foreign) {
-    std::printf("File %s is not a Vardelta patchfile.\n", patchName);
-    fatal_exit(nullptr, 12, false);
-  }
+  if (kind == MagicKind::Foreign) fail_with(12, false, "File %s is not a Vardelta patchfile.\n", patchName);
   std::uint32_t stored = 0;
   if (!read_u32(patch, stored)) fatal_exit(kUnexpectedEnd, 15, false);
-  if (crc32_stream(patch, true) != stored) {
-    std::printf("Corrupt patchfile %s (CRC error)\n", patchName);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (crc32_stream(patch, true) != stored)
+    fail_with(15, false, "Corrupt patchfile %s (CRC error)\n", patchName);
 }
 
 // Any write to the file moves its change time, which only the system can

@@ -1,6 +1,7 @@
 #include "applier/session.h"
 
 #include "core/files.h"
+#include "core/temp_files.h"
 
 namespace vd {
 
@@ -13,11 +14,21 @@ FILE* open_input(const char* name) {
   OpenFailure failure = OpenFailure::None;
   FILE* stream = open_input_file(name, failure);
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
-  if (stream == nullptr) {
-    std::printf("Error while opening %s.\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (stream == nullptr) fail_open(name, false);
   return stream;
+}
+
+void report_open_failure(const char* name) { std::printf("Error while opening %s.\n", name); }
+
+void fail_open(const char* name, bool deleteOutput) {
+  report_open_failure(name);
+  fatal_exit(nullptr, 15, deleteOutput);
+}
+
+void close_or_fail(FILE*& stream, const char* name) {
+  const int closed = close_file(stream);
+  stream = nullptr;
+  if (closed != 0) fail_with(15, true, "Error while closing %s.\n", name);
 }
 
 std::int64_t stream_size(FILE* stream) {

@@ -52,6 +52,14 @@ inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
 // regular file or cannot be opened ends the run (exit 15).
 FILE* open_input(const char* name);
 
+void report_open_failure(const char* name);
+// Reports that `name` could not be opened and ends the run (exit 15),
+// deleting the partial output when `deleteOutput`.
+[[noreturn]] void fail_open(const char* name, bool deleteOutput);
+// Closes the stream and clears it; a failed close ends the run (exit 15)
+// and deletes the partial output, whose last bytes may be lost.
+void close_or_fail(FILE*& stream, const char* name);
+
 // The size of a stream; the stream is left at its start.
 std::int64_t stream_size(FILE* stream);
 

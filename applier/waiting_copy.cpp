@@ -69,8 +69,7 @@ bool holds_start_of(const char* name, const std::string& copy, bool whole) {
 }
 
 [[noreturn]] void fail_keeping_copy(const std::string& path) {
-  std::printf("The new version is kept in %s.\n", path.c_str());
-  fatal_exit(nullptr, 15, false);
+  fail_with(15, false, "The new version is kept in %s.\n", path.c_str());
 }
 
 void copy_into_oldfile(const std::string& path, const char* oldName) {
@@ -78,7 +77,7 @@ void copy_into_oldfile(const std::string& path, const char* oldName) {
   FILE* oldFile = copy == nullptr ? nullptr : std::fopen(oldName, "wb");
   if (oldFile == nullptr) {
     if (copy != nullptr) std::fclose(copy);
-    std::printf("Error while opening %s.\n", oldName);
+    report_open_failure(oldName);
     fail_keeping_copy(path);
   }
   CopyFault fault = copy_stream(copy, oldFile, stream_size(copy));

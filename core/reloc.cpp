@@ -149,17 +149,13 @@ void reloc_transform_file(FILE* stream, RelocDirection direction) {
   const auto size = static_cast<std::size_t>(length);
   if (std::fread(image, 1, size, stream) != size) {
     std::free(image);
-    std::printf("01 Error while reading.\n");
-    fatal_exit(nullptr, 15, true);
+    fail_with(15, true, "01 Error while reading.\n");
   }
   std::fseek(stream, 0, SEEK_SET);
   reloc_transform(image, length, direction);
   const bool written = std::fwrite(image, 1, size, stream) == size;
   std::free(image);
-  if (!written) {
-    std::printf(" 01 Error while writing.\n");
-    fatal_exit(nullptr, 15, true);
-  }
+  if (!written) fail_with(15, true, " 01 Error while writing.\n");
 }
 
 }  // namespace vd

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdarg>
 #include <cstdlib>
 
 #include "core/break_signal.h"
@@ -59,6 +60,14 @@ void fatal_exit(const char* message, int code, bool deleteOutput) {
   std::fflush(stdout);
   if (state.exitHook) state.exitHook(code);
   std::exit(code);
+}
+
+void fail_with(int code, bool deleteOutput, const char* format, ...) {
+  std::va_list arguments;
+  va_start(arguments, format);
+  std::vprintf(format, arguments);
+  va_end(arguments);
+  fatal_exit(nullptr, code, deleteOutput);
 }
 
 CopyFault copy_stream(FILE* source, FILE* destination, std::int64_t count) {

@@ -49,6 +49,11 @@ bool alloc_working_buffer(std::uint32_t startSize = 819200);
 
 [[noreturn]] void fatal_exit(const char* message, int code, bool deleteOutput);
 
+// Prints the message, formatted as printf does and with no newline added,
+// then ends the run as fatal_exit does.
+[[noreturn]] void fail_with(int code, bool deleteOutput, const char* format, ...)
+    __attribute__((format(printf, 3, 4)));
+
 enum class CopyFault { None, Read, Write };
 
 // Copies `count` bytes from the source's position through the working

@@ -4,6 +4,7 @@
 
 #include "core/block_stream.h"
 #include "core/patch_format.h"
+#include "maker/console.h"
 
 namespace vd {
 
@@ -19,13 +20,10 @@ void list_blocks(const MakerSession& s, int mode, const EncodeResult& result) {
   for (std::uint32_t i = 0; i < result.blocks && parser.next(source, block); ++i) {
     if (block.is_match()) {
       const bool inOldfile = block.position < s.oldSize;
-      std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
-                  static_cast<long>(block.length),
-                  static_cast<long>(inOldfile ? block.position : block.position - s.oldSize),
-                  inOldfile ? s.oldName : s.patchName);
+      list_match_block(start, block.length, inOldfile ? block.position : block.position - s.oldSize,
+                       inOldfile ? s.oldName : s.patchName);
     } else {
-      std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(block.length),
-                  block.length > 1 ? 's' : ' ');
+      list_data_block(start, block.length);
       std::vector<std::uint8_t> skipped(block.length);
       if (!source.read(skipped.data(), skipped.size())) break;
     }

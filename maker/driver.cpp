@@ -14,6 +14,7 @@
 #include "maker/command_line.h"
 #include "maker/encoder.h"
 #include "maker/existing_patch.h"
+#include "maker/file_failures.h"
 #include "maker/match_index.h"
 #include "maker/optimal_encoder.h"
 #include "maker/optimizer.h"
@@ -32,14 +33,9 @@ MakerSession& session() {
 FILE* open_input(const char* name) {
   OpenFailure failure = OpenFailure::None;
   FILE* stream = open_input_file(name, failure);
-  if (failure == OpenFailure::NotRegularFile) {
-    std::printf("\n%s\n\n", not_regular_file_message(name).c_str());
-    fatal_exit(nullptr, 15, false);
-  }
-  if (stream == nullptr) {
-    std::printf("\nError while opening %s.\n\n", name);
-    fatal_exit(nullptr, 10, false);
-  }
+  if (failure == OpenFailure::NotRegularFile)
+    fail_with(15, false, "\n%s\n\n", not_regular_file_message(name).c_str());
+  if (stream == nullptr) fail_open(name, 10, false);
   return stream;
 }
 
@@ -49,10 +45,8 @@ void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOpt
   const std::pair<FILE*, const char*> inputs[] = {{oldStream, options.oldName},
                                                   {newStream, options.newName}};
   for (const auto& [stream, name] : inputs) {
-    if (names_same_file(options.patchName, stream)) {
-      std::printf("\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
-      fatal_exit(nullptr, 15, false);
-    }
+    if (names_same_file(options.patchName, stream))
+      fail_with(15, false, "\nError: patchfile %s is the same file as %s.\n\n", options.patchName, name);
   }
 }
 
@@ -60,15 +54,10 @@ std::int32_t measure_size(FILE* stream, const char* name) {
   std::fseek(stream, 0, SEEK_END);
   const long size = std::ftell(stream);
   std::fseek(stream, 0, SEEK_SET);
-  if (size > kMaxFileSize) {
-    std::printf("\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (size > kMaxFileSize)
+    fail_with(15, false, "\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
   // A pipe has no size to measure; reading it as empty would make a wrong record.
-  if (size < 0) {
-    std::printf(" Error while reading %s\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (size < 0) fail_with(15, false, " Error while reading %s\n", name);
   return static_cast<std::int32_t>(size);
 }
 
@@ -82,10 +71,8 @@ std::uint8_t* allocate_image(HeapBytes& owner, std::int32_t size) {
 }
 
 void read_image(FILE* stream, std::uint8_t* data, std::int32_t size, const char* name) {
-  if (std::fread(data, 1, static_cast<std::size_t>(size), stream) != static_cast<std::size_t>(size)) {
-    std::printf(" Error while reading %s\n", name);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (std::fread(data, 1, static_cast<std::size_t>(size), stream) != static_cast<std::size_t>(size))
+    fail_with(15, false, " Error while reading %s\n", name);
 }
 
 void load_files(const MakerOptions& options) {
@@ -123,8 +110,7 @@ void require_unchanged(const FileCrcs& onDisk, const FileCrcs& coded, bool delet
   const MakerSession& s = session();
   const char* changed = onDisk.oldCrc != coded.oldCrc ? s.oldName : onDisk.newCrc != coded.newCrc ? s.newName : nullptr;
   if (changed == nullptr) return;
-  std::printf("\nFile %s changed while it was read.\n\n", changed);
-  fatal_exit(nullptr, 15, deleteOutput);
+  fail_with(15, deleteOutput, "\nFile %s changed while it was read.\n\n", changed);
 }
 
 std::uint32_t checksum_with_status(FILE* stream, const char* status) {
@@ -194,10 +180,8 @@ EncodeResult code_new_file(int& mode, bool hasLists, const MakerOptions& options
 
 void append_record(FILE* patchStream, const EncodeResult& result) {
   const MakerSession& s = session();
-  if (s.recordStart + 4 + result.patchsize > kMaxFileSize) {
-    std::printf("\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, s.created);
-  }
+  if (s.recordStart + 4 + result.patchsize > kMaxFileSize)
+    fail_with(15, s.created, "\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
   for (int word = 0; word < 6; ++word) write_u32(patchStream, static_cast<std::uint32_t>(result.patchsize));
   std::fseek(result.out, 0, SEEK_SET);
   copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, "temporary file",
@@ -236,10 +220,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
                        std::fseek(patchStream, s.recordStart, SEEK_SET) == 0 &&
                        std::fwrite(bytes, 1, sizeof bytes, patchStream) == sizeof bytes &&
                        std::fflush(patchStream) == 0;
-  if (!written) {
-    std::printf("\nError while writing %s.\n\n", s.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (!written) fail_write(s.patchName);
 }
 
 }  // namespace

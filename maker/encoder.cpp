@@ -1,11 +1,10 @@
 #include "maker/encoder.h"
 
-#include <cstdio>
-
 #include "core/block_stream.h"
 #include "core/break_signal.h"
 #include "core/patch_format.h"
 #include "maker/block_writer.h"
+#include "maker/console.h"
 #include "maker/match_cost.h"
 
 namespace vd {
@@ -75,8 +74,7 @@ void Encoder::run() {
 void Encoder::show_progress(std::int64_t position) {
   const std::int64_t percent = position * 100 / session_.newSize;
   if (percent == lastPercent_) return;
-  std::printf("\r%3lu%%", static_cast<unsigned long>(percent));
-  std::fflush(stdout);
+  show_percent(percent);
   lastPercent_ = percent;
 }
 
@@ -85,10 +83,8 @@ void Encoder::write_match(const MatchCandidate& match) {
   current_ = start + match.length;
   if (listsBlocks_) {
     const bool inOldfile = linear_ || match.position < session_.oldSize;
-    std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
-                static_cast<long>(match.length),
-                static_cast<long>(inOldfile ? match.position : match.position - session_.oldSize),
-                inOldfile ? session_.oldName : session_.patchName);
+    list_match_block(start, match.length, inOldfile ? match.position : match.position - session_.oldSize,
+                     inOldfile ? session_.oldName : session_.patchName);
   }
   write_match_header(writer_, mode_, match.length);
   if (impliedPosition_)
@@ -128,9 +124,7 @@ void Encoder::write_data() {
     found = search(start + count);
     if (found) break;
   }
-  if (listsBlocks_)
-    std::printf("%8ld data:  %8ld byte%c\n", static_cast<long>(start), static_cast<long>(count),
-                count > 1 ? 's' : ' ');
+  if (listsBlocks_) list_data_block(start, count);
   const std::uint8_t kind = has_data_kinds(mode_) ? choose_data_kind(count, found) : kKindPlain;
   write_data_header(writer_, mode_, count, kind);
   writer_.bytes(session_.newData + start, count);

@@ -4,6 +4,7 @@
 #include "core/keywords.h"
 #include "core/patch_format.h"
 #include "core/run_state.h"
+#include "maker/file_failures.h"
 
 namespace vd {
 namespace {
@@ -16,10 +17,8 @@ void check_magic(FILE* patchStream, const MakerSession& session) {
   const bool complete = std::fread(magic, 1, 4, patchStream) == 4;
   const MagicKind kind = complete ? classify_magic(magic) : MagicKind::Foreign;
   if (kind == MagicKind::OtherGeneration) fatal_exit("Bad patchfile version.", 15, false);
-  if (kind == MagicKind::Foreign) {
-    std::printf("File %s is not a Vardelta patchfile.\n", session.patchName);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (kind == MagicKind::Foreign)
+    fail_with(15, false, "File %s is not a Vardelta patchfile.\n", session.patchName);
 }
 
 void check_crc_total(FILE* patchStream, const MakerSession& session) {
@@ -37,10 +36,8 @@ void refuse_duplicate(const RecordFields& record, const MakerSession& session, c
   if (record.crcOld != crcs.oldCrc || record.filesize != session.oldSize) return;
   const bool realRecord = record.crcOld != record.crcNew;
   const bool identicalFiles = crcs.oldCrc == crcs.newCrc && session.oldSize == session.newSize;
-  if (realRecord || identicalFiles) {
-    std::printf("Patches for %s already in %s.\n", session.oldName, session.patchName);
-    fatal_exit(nullptr, 5, false);
-  }
+  if (realRecord || identicalFiles)
+    fail_with(5, false, "Patches for %s already in %s.\n", session.oldName, session.patchName);
 }
 
 void print_listing_row(const RecordFields& record) {
@@ -96,10 +93,7 @@ void final_check_and_listing(FILE* patchStream, const MakerSession& session) {
   std::printf("%s CRC total %08lx\n", kEraseLastLine, static_cast<unsigned long>(total));
   if (std::fseek(patchStream, -4, SEEK_CUR) != 0) fatal_exit(kUnexpectedEnd, 15, true);
   // A write that fails only when the buffer is flushed must not end in "Finished.".
-  if (!write_u32(patchStream, total) || std::fflush(patchStream) != 0) {
-    std::printf("\nError while writing %s.\n\n", session.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (!write_u32(patchStream, total) || std::fflush(patchStream) != 0) fail_write(session.patchName);
   reposition(patchStream);
   std::uint32_t count = 0;
   read_u32(patchStream, count);

@@ -1,12 +1,11 @@
 #include "maker/match_index.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
-#include "core/keywords.h"
 #include "core/patch_format.h"
 #include "maker/chain_walk.h"
+#include "maker/console.h"
 #include "maker/match_cost.h"
 
 namespace vd {
@@ -17,50 +16,19 @@ MatchIndex::MatchIndex(const MakerSession& session, ZeroAllocator alloc)
 bool MatchIndex::allocate(bool mem128, bool mem256) {
   oldLists_.allocate(alloc_, session_.oldSize, mem128 ? 2 : 3);
   const int oldLevel = oldLists_.key_length();
-  switch (oldLevel) {
-    case 2:
-      std::printf("%s", mem128 ? "mem128" : "Not enough memory for 3D lists");
-      std::puts(" - using 2D list search.");
-      break;
-    case 1:
-      std::puts("Not enough memory for 2D lists - using simple list search.");
-      break;
-    case 0:
-      std::puts("Not enough memory for lists - using mode 3 and linear search.");
-      break;
-  }
+  report_list_level(ListOwner::Oldfile, oldLevel, mem128);
   if (session_.patchDataSize > 0) {
     patchLists_.allocate(alloc_, session_.patchDataSize - kHeaderSize, mem256 ? 2 : 3);
     const int patchLevel = patchLists_.key_length();
     // Only what the oldfile's note has not already said.
-    if (patchLevel != oldLevel) {
-      switch (patchLevel) {
-        case 2:
-          std::printf("%s", mem256 ? "mem256" : "Not enough memory for 3D lists");
-          std::puts(" - using 2D list search for patchfile.");
-          break;
-        case 1:
-          std::puts("Not enough memory for patchfile 2D lists - using\nsimple list search.");
-          break;
-        case 0:
-          std::puts("Not enough memory for patchfile lists - searching only in oldfile.");
-          break;
-      }
-    }
+    if (patchLevel != oldLevel) report_list_level(ListOwner::Patchfile, patchLevel, mem256);
   }
   return oldLevel != 0;
 }
 
-static void print_sorting_note(const char* name) {
-  std::printf("Sorting %s...\n", name);
-  std::fflush(stdout);
-}
-
-static void erase_sorting_note() { std::printf("%s\x1b[1A\n", kEraseLastLine); }
-
 void MatchIndex::build_old_index(const char* name) {
   if (oldLists_.key_length() == 0) return;
-  print_sorting_note(name);
+  show_sorting_note(name);
   oldListsDue_ = true;
   erase_sorting_note();
 }
@@ -85,7 +53,7 @@ const FileLists& MatchIndex::old_lists() {
 
 void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
-  print_sorting_note(name);
+  show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize, true);
   erase_sorting_note();
 }

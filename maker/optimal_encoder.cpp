@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <limits>
 #include <vector>
 
@@ -10,6 +9,7 @@
 #include "core/patch_format.h"
 #include "maker/block_prices.h"
 #include "maker/block_writer.h"
+#include "maker/console.h"
 #include "core/block_forms.h"
 #include "maker/optimal_candidates.h"
 #include "maker/stream_emitter.h"
@@ -171,8 +171,7 @@ void ExactEncoder::show_progress(std::int64_t position) {
   if (quiet_) return;
   const std::int64_t percent = position * 100 / session_.newSize;
   if (percent == lastPercent_) return;
-  std::printf("\r%3lu%%", static_cast<unsigned long>(percent));
-  std::fflush(stdout);
+  show_percent(percent);
   lastPercent_ = percent;
 }
 

@@ -7,6 +7,7 @@
 #include "core/reloc.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
+#include "maker/console.h"
 #include "maker/encoder.h"
 #include "maker/optimal_encoder.h"
 
@@ -112,7 +113,7 @@ void Optimizer::keep_smaller(EncodeResult& candidate) {
 bool Optimizer::run_candidate(int mode, int vary) {
   ++pass_;
   s_.minBlock = 3 + vary;
-  std::printf(deep_ ? "\r\x1b[1A\x1b[K Pass %2d of %2d\n" : "\r\x1b[1A\x1b[K Pass %d of %d\n", pass_, passes_);
+  show_pass(pass_, passes_, deep_);
   index_.reset_match_memo();
   EncodeResult candidate;
   candidate.mode = mode;
@@ -129,9 +130,9 @@ bool Optimizer::run_candidate(int mode, int vary) {
   candidateIdentical_ = candidate.identical;
   const std::int64_t size = candidate.patchsize;
   keep_smaller(candidate);
-  if (s_.verbose) std::printf("\r\x1b[1A\x1b[14C%8ld\n\n", static_cast<long>(size));
+  if (s_.verbose) show_candidate_size(size);
   if (!best_.identical) return true;
-  if (s_.verbose) std::puts("\x1b[1A Oldfile and newfile are identical.\n");
+  if (s_.verbose) note_identical_files();
   return false;
 }
 
@@ -150,8 +151,7 @@ EncodeResult Optimizer::run() {
         searching = run_candidate(mode, *vary);
   }
   if (s_.verbose && deep_)
-    std::printf("\x1b[1A Best result with MODE %ld VARY %d reloc %d %d.\n\n", static_cast<long>(best_.mode),
-                best_.vary, best_.relocOld, best_.relocNew);
+    report_best_candidate(best_.mode, best_.vary, best_.relocOld, best_.relocNew);
   return best_;
 }
 

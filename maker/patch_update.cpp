@@ -14,6 +14,7 @@
 #include "core/patch_journal.h"
 #include "core/run_state.h"
 #include "core/temp_files.h"
+#include "maker/file_failures.h"
 
 namespace vd {
 namespace {
@@ -35,15 +36,6 @@ UpdateState& update() {
   return state;
 }
 
-[[noreturn]] void fail_open(const char* name) {
-  std::printf("\nError while opening %s.\n\n", name);
-  fatal_exit(nullptr, 10, false);
-}
-
-[[noreturn]] void fail_write(const MakerSession& session) {
-  std::printf("\nError while writing %s.\n\n", session.patchName);
-  fatal_exit(nullptr, 15, true);
-}
 
 // Opening is never allowed to block (a FIFO): the file is refused instead.
 int open_or_create(const char* name, bool& created) {
@@ -61,8 +53,7 @@ void refuse_irregular(int fd, const char* name) {
   struct stat info;
   if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) return;
   close(fd);
-  std::printf("\n%s\n\n", not_regular_file_message(name).c_str());
-  fatal_exit(nullptr, 15, false);
+  fail_with(15, false, "\n%s\n\n", not_regular_file_message(name).c_str());
 }
 
 // A run that waited may find its file replaced by the other run's copy, or
@@ -70,11 +61,11 @@ void refuse_irregular(int fd, const char* name) {
 int open_locked(const char* name, bool& created) {
   for (;;) {
     const int fd = open_or_create(name, created);
-    if (fd < 0) fail_open(name);
+    if (fd < 0) fail_open(name, 10, false);
     refuse_irregular(fd, name);
     if (!wait_for_lock(fd, true, name)) {
       close(fd);
-      fail_open(name);
+      fail_open(name, 10, false);
     }
     if (name_denotes(name, fd)) return fd;
     close(fd);
@@ -148,7 +139,7 @@ FILE* open_patch_file(const char* name) {
   fcntl(u.lockFd, F_SETFL, fcntl(u.lockFd, F_GETFL) & ~O_NONBLOCK);
   const int streamFd = dup(u.lockFd);
   FILE* stream = streamFd < 0 ? nullptr : fdopen(streamFd, "a+b");
-  if (stream == nullptr) fail_open(name);
+  if (stream == nullptr) fail_open(name, 10, false);
   return stream;
 }
 
@@ -162,26 +153,16 @@ void begin_update(MakerSession& session) {
     session.patchPath = u.beside;
     return;
   }
-  if (!begin_journal(session.patchName, u.lockFd, u.journal)) {
-    std::printf("\nCannot create a journal for %s.\n\n", session.patchName);
-    fatal_exit(nullptr, 15, false);
-  }
+  if (!begin_journal(session.patchName, u.lockFd, u.journal))
+    fail_with(15, false, "\nCannot create a journal for %s.\n\n", session.patchName);
 }
 
 FILE* reopen_for_update(const MakerSession& session) {
   const UpdateState& u = update();
   FILE*& patchStream = run_state().streams[kPatchSlot];
-  const int closed = u.beside.empty() ? close_file(patchStream) : close_keeping_file(patchStream);
-  patchStream = nullptr;
-  if (closed != 0) {
-    std::printf("\nError while closing %s.\n\n", session.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  close_or_fail(patchStream, session.patchName, u.beside.empty() ? close_file : close_keeping_file);
   patchStream = std::fopen(session.patchPath.c_str(), "r+b");
-  if (patchStream == nullptr) {
-    std::printf("\nError while opening %s.\n\n", session.patchName);
-    fatal_exit(nullptr, 15, true);
-  }
+  if (patchStream == nullptr) fail_open(session.patchName, 15, true);
   if (!u.beside.empty()) register_temp_file(patchStream, u.beside);
   return patchStream;
 }
@@ -192,11 +173,11 @@ void commit_update(const MakerSession& session) {
     FILE*& patchStream = run_state().streams[kPatchSlot];
     FILE* finished = patchStream;
     patchStream = nullptr;
-    if (!commit_beside(finished, u.beside, u.target)) fail_write(session);
+    if (!commit_beside(finished, u.beside, u.target)) fail_write(session.patchName);
     u.beside.clear();
   } else if (!u.journal.empty()) {
     // A journal left behind would take the record away again.
-    if (fsync(u.lockFd) != 0 || !end_journal(u.journal)) fail_write(session);
+    if (fsync(u.lockFd) != 0 || !end_journal(u.journal)) fail_write(session.patchName);
     u.journal.clear();
   }
   run_state().createdOutput.clear();
