@@ -17,6 +17,7 @@ void list_blocks(const MakerSession& s, int mode, const EncodeResult& result) {
   BlockStreamParser parser(mode, far_width(s.oldSize, s.recordStart));
   std::int64_t start = 0;
   Block block;
+  std::vector<std::uint8_t> skipped;
   for (std::uint32_t i = 0; i < result.blocks && parser.next(source, block); ++i) {
     if (block.is_match()) {
       const bool inOldfile = block.position < s.oldSize;
@@ -24,7 +25,7 @@ void list_blocks(const MakerSession& s, int mode, const EncodeResult& result) {
                        inOldfile ? s.oldName : s.patchName);
     } else {
       list_data_block(start, block.length);
-      std::vector<std::uint8_t> skipped(block.length);
+      skipped.resize(block.length);
       if (!source.read(skipped.data(), skipped.size())) break;
     }
     start += block.length;

@@ -224,6 +224,17 @@ TEST(OptimalEncoderExamples, Mode3ReplaceAfterSplitDataCountsTheLastBlock) {
   EXPECT_EQ(run.output.result.blocks, 3u);
 }
 
+// Far positions above 8,388,606 take MODE 2's 7-byte escape, and are priced
+// so: the newfile copies the last 90 bytes of a large oldfile.
+TEST(OptimalEncoderExamples, Mode2FarPositionAboveTheThreeByteForm) {
+  Bytes old(8388700);
+  Rng(36).fill(old.data(), old.size());
+  const EncodeInput in = input(old, Bytes(old.begin() + 8388610, old.end()));
+  const ExactRun run = run_exact(2, in);
+  EXPECT_EQ(test::hex(run.output.stream), test::hex(Bytes{0xC0, 0x5A, 0xFF, 0xFF, 0xFF, 0x00, 0x80, 0x00, 0x02}));
+  EXPECT_TRUE(sound(2, in, run));
+}
+
 TEST(OptimalEncoderExamples, Mode1IdenticalFilesAreOneMatch) {
   const Bytes file = bytes_of("identical files code as one match block");
   const ExactRun run = run_exact(1, input(file, file));
