@@ -32,8 +32,7 @@ void close_or_fail(FILE*& stream, const char* name) {
 }
 
 std::int64_t stream_size(FILE* stream) {
-  std::fseek(stream, 0, SEEK_END);
-  const long size = std::ftell(stream);
+  const std::int64_t size = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
   return size < 0 ? 0 : size;
 }

@@ -7,21 +7,15 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
 #include "applier/command_line.h"
 #include "core/patch_format.h"
 #include "core/run_state.h"
+#include "core/temp_files.h"
 
 namespace vd {
-
-inline constexpr char kTemporaryFileName[] = "temporary file";
-
-struct FreeBytes {
-  void operator()(std::uint8_t* p) const { std::free(p); }
-};
 
 struct ApplierSession {
   ApplierOptions options;
@@ -35,17 +29,15 @@ struct ApplierSession {
   const char* oldName = nullptr;
   int pass = 1;
   // RECURSIVE: one flag per patch record that has been applied.
-  std::unique_ptr<std::uint8_t[], FreeBytes> visited;
+  std::unique_ptr<std::uint8_t[], FreeDeleter> visited;
   std::uint32_t visitedSize = 0;
   bool visitedTried = false;
 };
 
 ApplierSession& applier_session();
 
-enum StreamSlot { kOldSlot = 0, kOutputSlot = 1, kPatchSlot = 2 };
-
 inline FILE*& old_stream() { return run_state().streams[kOldSlot]; }
-inline FILE*& output_stream() { return run_state().streams[kOutputSlot]; }
+inline FILE*& output_stream() { return run_state().streams[kNewSlot]; }
 inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
 
 // Opens a file the run reads (oldfile, patch file); one that is not a

@@ -78,7 +78,7 @@ void encode(benchmark::State& state, Bytes old, Bytes neu) {
     EncodeResult result;
     result.out = std::tmpfile();
     index.reset_match_memo();
-    encode_mode3(session, index, result);
+    encode_mode(3, session, index, result);
     std::fclose(result.out);
     benchmark::DoNotOptimize(result.patchsize);
   }

@@ -3,6 +3,7 @@
 #include <libdeflate.h>
 
 #include "core/break_signal.h"
+#include "core/files.h"
 #include "core/run_state.h"
 
 namespace vd {
@@ -17,9 +18,7 @@ std::uint32_t crc32_update(std::uint32_t crc, const std::uint8_t* bytes, std::in
 std::uint32_t crc32_stream(FILE* stream, bool deleteOnError) {
   const WorkingBuffer& buffer = working_buffer();
   const long start = std::ftell(stream);
-  std::fseek(stream, 0, SEEK_END);
-  std::int64_t remaining = std::ftell(stream) - start;
-  std::fseek(stream, start, SEEK_SET);
+  std::int64_t remaining = stream_length(stream) - start;
   std::uint32_t crc = kCrcStart;
   while (remaining > 0) {
     check_break();

@@ -119,4 +119,12 @@ bool commit_beside(FILE* file, const std::string& name, const std::string& targe
   return true;
 }
 
+std::int64_t stream_length(FILE* stream) {
+  const long position = std::ftell(stream);
+  std::fseek(stream, 0, SEEK_END);
+  const long length = std::ftell(stream);
+  std::fseek(stream, position, SEEK_SET);
+  return length;
+}
+
 }  // namespace vd

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 
@@ -31,6 +32,10 @@ std::string not_regular_file_message(const char* name);
 // True when `name` denotes the file open as `stream` (same device and inode,
 // whatever the spelling, links included).
 bool names_same_file(const char* name, FILE* stream);
+
+// The length of a stream, its position kept; -1 for one without a length (a
+// pipe).
+std::int64_t stream_length(FILE* stream);
 
 // The same for an open descriptor: a run that waited for a lock may find
 // that the file it locked was replaced by renaming meanwhile, and must then

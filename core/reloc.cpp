@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "core/files.h"
 #include "core/patch_format.h"
 #include "core/run_state.h"
 
@@ -141,8 +142,7 @@ int reloc_transform(std::uint8_t* image, std::int64_t length, RelocDirection dir
 }
 
 void reloc_transform_file(FILE* stream, RelocDirection direction) {
-  std::fseek(stream, 0, SEEK_END);
-  const long length = std::ftell(stream);
+  const std::int64_t length = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
   auto* image = length < 0 ? nullptr : static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(length) + 1));
   if (image == nullptr) fatal_exit("Not enough memory", 15, true);

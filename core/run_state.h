@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string>
 
@@ -17,6 +18,15 @@ struct WorkingBuffer {
   std::uint8_t* data = nullptr;
   std::uint32_t size = 0;
 };
+
+// Frees a heap block of the run that a unique_ptr holds.
+struct FreeDeleter {
+  void operator()(void* p) const { std::free(p); }
+};
+
+// The run's main streams: slot 1 holds the maker's newfile and the
+// applier's output.
+enum StreamSlot { kOldSlot = 0, kNewSlot = 1, kPatchSlot = 2 };
 
 struct RunState {
   // Main streams (oldfile, newfile or output, patch file); fatal_exit closes them.

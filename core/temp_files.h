@@ -27,6 +27,9 @@ std::string partial_tag();
 // The longest file name (one path component) the names made here may have.
 inline constexpr std::size_t kMaxLeafName = 255;
 
+// How messages name a temporary file.
+inline constexpr char kTemporaryFileName[] = "temporary file";
+
 // Room a numbered name needs after its prefix: "<process id>_<counter>".
 inline constexpr std::size_t kNumberRoom = 24;
 

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "core/break_signal.h"
+#include "core/files.h"
 #include "core/run_state.h"
 
 namespace vd {
@@ -39,8 +40,7 @@ std::string version_text(const std::uint8_t* text, const std::uint8_t* end) {
 const char* find_version_in_file(FILE* stream, bool noVersion) {
   if (noVersion) return nullptr;
   WorkingBuffer& buffer = working_buffer();
-  std::fseek(stream, 0, SEEK_END);
-  std::int64_t remaining = std::ftell(stream);
+  std::int64_t remaining = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
   if (remaining < 8) return nullptr;
   // Go on while a start with at least one byte after the pattern is left

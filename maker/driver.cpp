@@ -23,8 +23,6 @@
 namespace vd {
 namespace {
 
-enum StreamSlot { kOld = 0, kNew = 1, kPatch = 2 };
-
 MakerSession& session() {
   static MakerSession state;
   return state;
@@ -51,8 +49,7 @@ void refuse_input_as_patch_file(FILE* oldStream, FILE* newStream, const MakerOpt
 }
 
 std::int32_t measure_size(FILE* stream, const char* name) {
-  std::fseek(stream, 0, SEEK_END);
-  const long size = std::ftell(stream);
+  const std::int64_t size = stream_length(stream);
   std::fseek(stream, 0, SEEK_SET);
   if (size > kMaxFileSize)
     fail_with(15, false, "\nFile %s is too large: files of 2 GiB or more are not supported.\n\n", name);
@@ -79,12 +76,12 @@ void load_files(const MakerOptions& options) {
   MakerSession& s = session();
   RunState& state = run_state();
   FILE* oldStream = open_input(options.oldName);
-  state.streams[kOld] = oldStream;
+  state.streams[kOldSlot] = oldStream;
   FILE* newStream = open_input(options.newName);
-  state.streams[kNew] = newStream;
+  state.streams[kNewSlot] = newStream;
   refuse_input_as_patch_file(oldStream, newStream, options);
   FILE* patchStream = open_patch_file(options.patchName);
-  state.streams[kPatch] = patchStream;
+  state.streams[kPatchSlot] = patchStream;
 
   s.patchDataSize = measure_size(patchStream, options.patchName);
   s.oldSize = measure_size(oldStream, options.oldName);
@@ -133,9 +130,9 @@ std::uint32_t prepare_patch_file(FILE* patchStream, const FileCrcs& coded, std::
     return 1;
   }
   FileCrcs known;
-  known.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
+  known.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
   std::printf("%s", kEraseLastLine);
-  known.newCrc = checksum_with_status(run_state().streams[kNew], " CRC new...");
+  known.newCrc = checksum_with_status(run_state().streams[kNewSlot], " CRC new...");
   std::printf("%s", kEraseLastLine);
   require_unchanged(known, coded, false);
   crcs = known;
@@ -154,27 +151,32 @@ void transform_both_or_neither(EncodeResult& result) {
   if (result.relocNew == 0) result.relocOld = reloc_transform(s.oldData, s.oldSize, RelocDirection::Sum);
 }
 
-// Mode 0 is AUTO. Returns the coded block stream with the MODE it used.
-EncodeResult code_new_file(int& mode, bool hasLists, const MakerOptions& options, MatchIndex& index) {
-  MakerSession& s = session();
+// The one encoder run of a fixed MODE codes into a temporary file, from
+// both files transformed or neither.
+EncodeResult prepare_fixed_mode_run(int mode) {
+  const MakerSession& s = session();
   EncodeResult result;
-  if (mode != 0) {
-    result.out = open_temp(s.patchName);
-    if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
-    transform_both_or_neither(result);
-  }
+  result.mode = mode;
+  result.out = open_temp(s.patchName);
+  if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
+  transform_both_or_neither(result);
+  return result;
+}
+
+// Mode 0 is AUTO, which the optimizer turns into the best MODE it found.
+// The result names the MODE its block stream is coded in.
+EncodeResult encode_new_file(int mode, bool hasLists, const MakerOptions& options, MatchIndex& index) {
+  MakerSession& s = session();
+  EncodeResult result = mode == 0 ? EncodeResult{} : prepare_fixed_mode_run(mode);
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (mode == 0) {
-    result = run_optimizer(s, index, options.deep, options.optimal);
-    mode = result.mode;
-  } else if (hasLists && options.optimal) {
+  if (mode == 0) return run_optimizer(s, index, options.deep, options.optimal);
+  if (hasLists && options.optimal)
     encode_optimal(mode, s, index, result);
-  } else if (hasLists) {
+  else if (hasLists)
     encode_mode(mode, s, index, result);
-  } else {
+  else
     encode_mode3_linear(s, index, result);
-  }
   return result;
 }
 
@@ -184,7 +186,7 @@ void append_record(FILE* patchStream, const EncodeResult& result) {
     fail_with(15, s.created, "\nPatchfile %s would grow to 2 GiB or more.\n\n", s.patchName);
   for (int word = 0; word < 6; ++word) write_u32(patchStream, static_cast<std::uint32_t>(result.patchsize));
   std::fseek(result.out, 0, SEEK_SET);
-  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, "temporary file",
+  copy_bytes(result.out, patchStream, result.patchsize - kFixedFieldsAfterPatchsize, kTemporaryFileName,
              s.patchName, true);
 }
 
@@ -194,7 +196,7 @@ void finish_progress_display() {
   std::printf("%s", s.verbose ? "\x1b[1A\r\x1b[K" : "\r\x1b[K 100%\n");
 }
 
-void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, const EncodeResult& result,
+void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, const EncodeResult& result,
                         const FileCrcs& coded, const std::optional<FileCrcs>& known) {
   const MakerSession& s = session();
   FileCrcs crcs;
@@ -202,8 +204,8 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
     crcs = *known;
     std::puts("");
   } else {
-    crcs.oldCrc = checksum_with_status(run_state().streams[kOld], " CRC old...");
-    crcs.newCrc = checksum_with_status(run_state().streams[kNew], "\x1b[1A\x1b[K CRC new...");
+    crcs.oldCrc = checksum_with_status(run_state().streams[kOldSlot], " CRC old...");
+    crcs.newCrc = checksum_with_status(run_state().streams[kNewSlot], "\x1b[1A\x1b[K CRC new...");
     require_unchanged(crcs, coded, true);
   }
   // The checksums are those of the files on disk, never of transformed images.
@@ -212,7 +214,7 @@ void write_fixed_fields(FILE* patchStream, std::uint32_t fileCount, int mode, co
   fields.filesize = s.oldSize;
   fields.crcOld = crcs.oldCrc;
   fields.crcNew = crcs.newCrc;
-  fields.typeWord = make_type_word(mode, result.relocOld, result.relocNew);
+  fields.typeWord = make_type_word(result.mode, result.relocOld, result.relocNew);
   fields.blocks = result.blocks;
   std::uint8_t bytes[kRecordFieldsSize];
   encode_record_fields(fields, bytes);
@@ -251,18 +253,18 @@ void run_maker(int argc, char** argv) {
   print_version("old", s.oldData, s.oldSize);
   print_version("new", s.newData, s.newSize);
 
-  FILE* patchStream = run_state().streams[kPatch];
+  FILE* patchStream = run_state().streams[kPatchSlot];
   std::optional<FileCrcs> crcs;
   const std::uint32_t fileCount = prepare_patch_file(patchStream, coded, crcs);
   if (!s.created) begin_update(s);
-  patchStream = run_state().streams[kPatch];
+  patchStream = run_state().streams[kPatchSlot];
 
   if (mode == 0) std::puts("");
-  const EncodeResult result = code_new_file(mode, hasLists, options, index);
+  const EncodeResult result = encode_new_file(mode, hasLists, options, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update(s);
-  write_fixed_fields(patchStream, fileCount, mode, result, coded, crcs);
+  write_fixed_fields(patchStream, fileCount, result, coded, crcs);
   final_check_and_listing(patchStream, s);
   commit_update(s);
   fatal_exit("Finished.", 0, false);

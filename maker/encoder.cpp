@@ -138,10 +138,6 @@ void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result,
 
 }  // namespace
 
-void encode_mode1(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 1, false); }
-void encode_mode2(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 2, false); }
-void encode_mode3(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, false); }
-void encode_mode4(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 4, false); }
 void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
 
 void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet) {

@@ -10,15 +10,11 @@ namespace vd {
 
 // Each codes the whole of newData into result.out and adds what it writes to
 // result.patchsize (which the caller has set to 20).
-void encode_mode1(MakerSession& session, MatchIndex& index, EncodeResult& result);
-void encode_mode2(MakerSession& session, MatchIndex& index, EncodeResult& result);
-void encode_mode3(MakerSession& session, MatchIndex& index, EncodeResult& result);
-void encode_mode4(MakerSession& session, MatchIndex& index, EncodeResult& result);
+//
+// The encoder of MODE 1 to 4; a quiet run prints neither the percentage
+// nor the block listing.
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet = false);
 // MODE 3 with the linear search, for an oldfile that got no lists.
 void encode_mode3_linear(MakerSession& session, MatchIndex& index, EncodeResult& result);
-
-// Runs the encoder of MODE 1 to 4; a quiet run prints neither the
-// percentage nor the block listing.
-void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet = false);
 
 }  // namespace vd

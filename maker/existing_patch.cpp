@@ -1,6 +1,7 @@
 #include "maker/existing_patch.h"
 
 #include "core/crc32.h"
+#include "core/files.h"
 #include "core/keywords.h"
 #include "core/patch_format.h"
 #include "core/run_state.h"
@@ -48,14 +49,6 @@ void print_listing_row(const RecordFields& record) {
               static_cast<long>(record.new_reloc()), static_cast<long>(record.mode()),
               static_cast<long>(record.patchsize));
   std::printf("%8lu\n", static_cast<unsigned long>(record.blocks & 0x7FFFFFFF));
-}
-
-std::int64_t stream_length(FILE* stream) {
-  const long position = std::ftell(stream);
-  std::fseek(stream, 0, SEEK_END);
-  const long length = std::ftell(stream);
-  std::fseek(stream, position, SEEK_SET);
-  return length;
 }
 
 }  // namespace

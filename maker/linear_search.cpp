@@ -60,7 +60,7 @@ std::optional<MatchCandidate> MatchIndex::find_match_linear(std::int64_t p) {
     candidate.length = common_prefix(session_.oldData + q, session_.newData + p, maxLength);
     candidate.cost = static_cast<int>(linear_cost(candidate.length, q, r));
     candidate.penalty = distance_penalty(q, p, oldSize, newSize);
-    const std::int64_t score = candidate.length - candidate.cost - candidate.penalty + candidate.bonus;
+    const std::int64_t score = candidate.length - candidate.cost - candidate.penalty;
     if (!best || score > bestScore) {
       best = candidate;
       bestScore = score;

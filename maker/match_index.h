@@ -27,7 +27,6 @@ struct MatchCandidate {
   std::int64_t length = 0;
   std::int64_t position = 0;  // in the reference space: oldfile, then patch file
   int cost = 0;
-  int bonus = 0;
   std::int64_t penalty = 0;
 
   std::int64_t gain() const { return length - cost; }

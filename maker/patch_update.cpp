@@ -19,8 +19,6 @@
 namespace vd {
 namespace {
 
-constexpr int kPatchSlot = 2;
-
 struct UpdateState {
   // Holds the lock until the process ends, whatever becomes of the stream.
   int lockFd = -1;

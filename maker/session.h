@@ -4,15 +4,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
 
+#include "core/run_state.h"
+
 namespace vd {
 
-struct FreeDeleter {
-  void operator()(void* p) const { std::free(p); }
-};
 using HeapBytes = std::unique_ptr<std::uint8_t[], FreeDeleter>;
 
 struct MakerOptions {

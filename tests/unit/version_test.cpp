@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/run_state.h"
@@ -155,6 +156,34 @@ TEST_F(VersionInFile, TextEndsAtTheEndOfTheFile) {
 TEST_F(VersionInFile, ControlCharactersEndTheText) {
   ASSERT_TRUE(alloc_working_buffer(64));
   EXPECT_EQ(find(bytes_of("..........$VER: abc\x01" "defghijklmnopqrstuvwxyz")), "abc");
+}
+
+// Near the end of a file (found by fuzzing): the search in chunks once
+// stopped while starts that leave a byte of text were still unexamined, so a
+// file of 8 bytes, or one whose last chunk ended 7 or 8 bytes before the end,
+// hid its version string.
+TEST_F(VersionInFile, EightByteFileIsSearched) {
+  ASSERT_TRUE(alloc_working_buffer());
+  EXPECT_EQ(find(bytes_of("$VER: s0")), "s0");
+  EXPECT_EQ(find(bytes_of("$$VER: s")), "s");
+  EXPECT_EQ(find(bytes_of("$VER: a")), "<none>");  // shorter than 8: never searched
+}
+
+// The last start that leaves one byte of text, for every file size and
+// chunk size: wherever the chunks end, the file search agrees with the
+// search in memory.
+TEST_F(VersionInFile, LastPossibleStartIsFoundWhateverTheChunkSize) {
+  for (std::uint32_t start : {32u, 64u, 128u}) {
+    test::reset_working_buffer();
+    ASSERT_TRUE(alloc_working_buffer(start));
+    for (std::size_t size = 8; size <= 200; ++size) {
+      Bytes content(size, '.');
+      const Bytes pattern = bytes_of("$VER: z");
+      std::copy(pattern.begin(), pattern.end(), content.end() - 7);
+      ASSERT_NE(find_version(content.data(), static_cast<std::int64_t>(size)), nullptr);
+      EXPECT_EQ(find(content), "z") << "file of " << size << " bytes, chunks of " << working_buffer().size;
+    }
+  }
 }
 
 }  // namespace

@@ -19,6 +19,10 @@ inline constexpr std::size_t k3DBuckets = std::size_t{1} << 24;
 inline constexpr std::size_t k2DBuckets = std::size_t{1} << 16;
 inline constexpr std::size_t k1DBuckets = 256;
 
+// What building the lists of the oldfile and of the patch file shows.
+inline const std::string kSortOld = "Sorting old...\n\x1b[1A\x1b[K\x1b[1A\n";
+inline const std::string kSortPatch = "Sorting patch...\n\x1b[1A\x1b[K\x1b[1A\n";
+
 // An allocator for MatchIndex whose failures a test chooses. The rule sees
 // each request (element count, element size) and how many earlier requests
 // had the same element count; it returns true to refuse the request.
