@@ -19,7 +19,7 @@ namespace {
 
 // Positions held at a time; the cheapest path to the last one is written
 // out and the search goes on from there alone.
-constexpr std::int64_t kWindow = std::int64_t{1} << 16;
+constexpr std::int64_t kWindow = std::int64_t{1} << 14;
 // Ways of reaching one position that are kept side by side: the cheapest
 // alone would forget a running position that a later match continues at.
 constexpr int kArrivals = 6;
