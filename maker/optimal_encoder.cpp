@@ -101,7 +101,7 @@ class ExactEncoder {
   OptimalCandidates candidates_;
   BlockWriter writer_;
   StreamEmitter emitter_;
-  std::vector<Arrival> window_;  // kArrivals slots per offset, cheapest not first
+  std::vector<Arrival> window_;  // kArrivals slots per offset, in no order of price
   std::vector<Arrival> path_;
   std::vector<std::pair<int, OptimalCandidate>> priced_;  // reused by relax_matches
   // The candidates of each arrival at the position being expanded.
