@@ -37,6 +37,10 @@ class FileLists {
   void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes);
 
   int key_length() const { return keyLength_; }
+  // The bytes of the bucket table that the last build left untouched.
+  std::size_t spared_bytes() const {
+    return keyLength_ == 0 ? 0 : (2 * (std::size_t{1} << (8 * keyLength_)) - dirtyWords_) * sizeof(std::uint32_t);
+  }
   std::span<const std::uint32_t> chain(std::uint32_t key) const {
     const std::uint32_t* bucket = dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
     if (bucket == nullptr || bucket[0] == 0) return {};

@@ -33,15 +33,17 @@ void MatchIndex::build_old_index(const char* name) {
   erase_sorting_note();
 }
 
-void MatchIndex::remember_suffix_places() {
-  if (session_.newSize > 0)
-    oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(static_cast<std::size_t>(session_.newSize), sizeof(std::uint32_t))));
-}
+void MatchIndex::remember_suffix_places() { placesWanted_ = true; }
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
-  if (oldPlaces_) std::memset(oldPlaces_.get(), 0, static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t));
   oldLists_.build(session_.oldData, session_.oldSize, 0, true);
+  const auto placeBytes = static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t);
+  if (oldPlaces_) {
+    std::memset(oldPlaces_.get(), 0, placeBytes);
+  } else if (placesWanted_ && placeBytes > 0 && placeBytes <= oldLists_.spared_bytes()) {
+    oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(placeBytes, 1)));
+  }
   // Without it the search walks the runs one by one, to the same result.
   oldRuns_.build(session_.oldData, session_.oldSize);
 }

@@ -54,8 +54,9 @@ class MatchIndex {
   void build_patch_index(const char* name);
   // For runs that search the newfile more than once (AUTO): the oldfile's
   // suffix search remembers where it placed each newfile position, for as
-  // long as the oldfile's bytes stay the same. Nothing when the memory is
-  // not there; the search is the same either way.
+  // long as the oldfile's bytes stay the same; only in memory that the
+  // oldfile's dense buckets spared, so that the run never needs more than
+  // with the whole table. The search is the same either way.
   void remember_suffix_places();
 
   // The best candidate at newfile position p for MODE 1 to 4, or none when
@@ -83,6 +84,7 @@ class MatchIndex {
   FileLists oldLists_;
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
+  bool placesWanted_ = false;
   std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
