@@ -117,7 +117,7 @@ void decode_record(ApplierSession& session, const ChosenRecord& record, std::int
   job.recordOffset = record.offset;
   job.fields = record.fields;
   job.output = output_stream();
-  job.outputName = session.outputName.c_str();
+  job.outputName = session.decodeTarget.c_str();
   execute_block_stream(job);
 
   verify_output(job.outputName, record.fields);

@@ -17,15 +17,15 @@ namespace {
 // device under its name would lose the result or wait for ever, and a
 // failure would then remove it. It is refused before anything is decoded.
 void refuse_special_output(const ApplierSession& session) {
-  if (session.outputReservation != nullptr || !names_special_file(session.outputName.c_str())) return;
-  fatal_exit(not_regular_file_message(session.outputName.c_str()).c_str(), 15, false);
+  if (session.outputReservation != nullptr || !names_special_file(session.decodeTarget.c_str())) return;
+  fatal_exit(not_regular_file_message(session.decodeTarget.c_str()).c_str(), 15, false);
 }
 
 // The output is opened with truncation before decoding starts; were it the
 // oldfile or the patch file, the input would be destroyed before it is read.
 void refuse_output_over_input(const ApplierSession& session) {
   if (session.outputReservation != nullptr) return;
-  const char* output = session.outputName.c_str();
+  const char* output = session.decodeTarget.c_str();
   const std::pair<FILE*, const char*> inputs[] = {{old_stream(), session.options.oldName},
                                                   {patch_stream(), session.options.patchName}};
   for (const auto& [stream, name] : inputs) {
@@ -37,7 +37,7 @@ void refuse_output_over_input(const ApplierSession& session) {
 // DIRECT without a third argument decodes into a fresh temporary file,
 // created exclusively so that no other file can be clobbered through it.
 void reserve_output_name(ApplierSession& session) {
-  session.outputReservation = open_temp(session.options.oldName, &session.outputName);
+  session.outputReservation = open_temp(session.options.oldName, &session.decodeTarget);
   if (session.outputReservation == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
 }
 
@@ -52,7 +52,7 @@ void run_applier(int argc, char** argv) {
   run_state().copyMessagePrefix = "\n";
 
   if (session.options.thirdName != nullptr)
-    session.outputName = session.options.thirdName;
+    session.decodeTarget = session.options.thirdName;
   else
     reserve_output_name(session);
   if (!alloc_working_buffer()) fatal_exit("Not enough memory", 11, false);

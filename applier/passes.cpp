@@ -69,7 +69,7 @@ void transform_old_copy(ApplierSession& session, std::int64_t oldSize) {
 
 void open_output(ApplierSession& session) {
   FILE*& output = output_stream();
-  const char* name = session.outputName.c_str();
+  const char* name = session.decodeTarget.c_str();
   if (output != nullptr) close_or_fail(output, name);
   // Not truncated here but after decoding: a file system may hold up the
   // emptying of a file just closed until its last content is on the disk,
@@ -85,7 +85,7 @@ void open_output(ApplierSession& session) {
   static char buffer[64 * 1024];
   std::setvbuf(output, buffer, _IOFBF, sizeof buffer);
   // Only from here on is the output ours to delete when a pass fails.
-  run_state().partialOutput = session.outputName;
+  run_state().partialOutput = session.decodeTarget;
 }
 
 // The result of this pass becomes the old file of the next one.

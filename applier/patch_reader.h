@@ -4,8 +4,8 @@
 // cost a library call per byte, so they come out of a small look-ahead
 // buffer. Data blocks drain that buffer first and then stream the rest
 // through the working buffer. Matches that copy from the patch file itself
-// may move the underlying stream as long as they put it back, because the
-// buffer only ever runs ahead of the stream's position.
+// read it by position and leave the stream where it was, so the look-ahead
+// always continues where the stream stands.
 #pragma once
 
 #include <cstddef>

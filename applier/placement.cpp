@@ -118,7 +118,7 @@ void save_backup(ApplierSession& session, const Keeper& keeper) {
   // Until now the backupfile held this run's output, which a break removes;
   // from here on it is the user's copy of the oldfile.
   run_state().partialOutput.clear();
-  const char* backupName = session.outputName.c_str();
+  const char* backupName = session.decodeTarget.c_str();
   close_file(output_stream());
   output_stream() = nullptr;
   FILE* oldFile = std::fopen(session.options.oldName, "rb");
@@ -164,8 +164,8 @@ void remove_intermediate(ApplierSession& session) {
     session.outputReservation = nullptr;
     return;
   }
-  if (std::remove(session.outputName.c_str()) == 0 && !session.options.quiet)
-    std::printf(" %s removed.\n", session.outputName.c_str());
+  if (std::remove(session.decodeTarget.c_str()) == 0 && !session.options.quiet)
+    std::printf(" %s removed.\n", session.decodeTarget.c_str());
 }
 
 }  // namespace
@@ -180,7 +180,7 @@ void place_result(ApplierSession& session) {
   old_stream() = nullptr;
 
   const char* oldName = session.options.oldName;
-  Keeper keeper{session.outputName, session.outputReservation};
+  Keeper keeper{session.decodeTarget, session.outputReservation};
   require_writable(oldName, keeper);
   FILE* source = output_stream();
   Beside beside = copy_beside_oldfile(source, keeper.name.c_str(), oldName, keeper);
@@ -194,7 +194,7 @@ void place_result(ApplierSession& session) {
   if (beside.file != nullptr)
     keeper = Keeper{beside.name, beside.file};
   else
-    source = movedOut = move_out_of_backupfile(session.outputName.c_str(), keeper);
+    source = movedOut = move_out_of_backupfile(session.decodeTarget.c_str(), keeper);
   save_backup(session, keeper);
   replace_oldfile(beside, source, oldName, keeper);
   if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);

@@ -21,7 +21,9 @@ struct ApplierSession {
   ApplierOptions options;
   // Starts as the RECURSIVE keyword; an identity record switches it off.
   bool recursive = false;
-  std::string outputName;
+  // Where the passes decode to: the newfile, the intermediate temporary
+  // file under DIRECT, or the backupfile under BACKUP.
+  std::string decodeTarget;
   // DIRECT without a third argument decodes into a fresh temporary file; this
   // handle keeps its name registered, so that every way out removes it.
   FILE* outputReservation = nullptr;

@@ -109,9 +109,9 @@ TEST_F(PlacementTest, AFailedRewriteOfTheOldfileKeepsTheIntermediateFile) {
     session.options.oldName = oldName.c_str();
     session.options.direct = true;
     session.options.quiet = true;
-    session.outputName = interName;
-    output_stream() = std::fopen(session.outputName.c_str(), "rb");
-    run_state().partialOutput = session.outputName;
+    session.decodeTarget = interName;
+    output_stream() = std::fopen(session.decodeTarget.c_str(), "rb");
+    run_state().partialOutput = session.decodeTarget;
     place_result(session);
     std::exit(0);
   };
@@ -138,8 +138,8 @@ TEST_F(PlacementTest, AFailedBackupKeepsTheNewVersionInANamedFile) {
     session.options.direct = true;
     session.options.backup = true;
     session.options.quiet = true;
-    session.outputName = backupName;
-    output_stream() = std::fopen(session.outputName.c_str(), "rb");
+    session.decodeTarget = backupName;
+    output_stream() = std::fopen(session.decodeTarget.c_str(), "rb");
     place_result(session);
     std::exit(0);
   };
