@@ -54,6 +54,7 @@ MakerOptions parse_maker_command_line(int argc, char** argv) {
   options.verbose = line.find_arg("verbose") != 0;
   options.mem128 = line.find_arg("mem128") != 0;
   options.mem256 = line.find_arg("mem256") != 0;
+  options.optimal = line.find_arg("optimal") != 0;
 
   const int oldIndex = line.find_arg(nullptr);
   const int newIndex = line.find_arg(nullptr);

@@ -16,6 +16,7 @@
 #include "maker/existing_patch.h"
 #include "maker/file_failures.h"
 #include "maker/match_index.h"
+#include "maker/optimal_encoder.h"
 #include "maker/optimizer.h"
 #include "maker/patch_update.h"
 
@@ -164,13 +165,15 @@ EncodeResult prepare_fixed_mode_run(int mode) {
 
 // Mode 0 is AUTO, which the optimizer turns into the best MODE it found.
 // The result names the MODE its block stream is coded in.
-EncodeResult encode_new_file(int mode, bool hasLists, bool deep, MatchIndex& index) {
+EncodeResult encode_new_file(int mode, bool hasLists, const MakerOptions& options, MatchIndex& index) {
   MakerSession& s = session();
   EncodeResult result = mode == 0 ? EncodeResult{} : prepare_fixed_mode_run(mode);
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (mode == 0) return run_optimizer(s, index, deep);
-  if (hasLists)
+  if (mode == 0) return run_optimizer(s, index, options.deep, options.optimal);
+  if (hasLists && options.optimal)
+    encode_optimal(mode, s, index, result);
+  else if (hasLists)
     encode_mode(mode, s, index, result);
   else
     encode_mode3_linear(s, index, result);
@@ -257,7 +260,7 @@ void run_maker(int argc, char** argv) {
   patchStream = run_state().streams[kPatchSlot];
 
   if (mode == 0) std::puts("");
-  const EncodeResult result = encode_new_file(mode, hasLists, options.deep, index);
+  const EncodeResult result = encode_new_file(mode, hasLists, options, index);
   append_record(patchStream, result);
   finish_progress_display();
   patchStream = reopen_for_update(s);

@@ -12,13 +12,15 @@ namespace {
 
 class Encoder {
  public:
-  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear)
+  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear, bool quiet)
       : session_(session),
         index_(index),
         result_(result),
         writer_(result.out),
         mode_(mode),
         linear_(linear),
+        showsProgress_(!quiet && !session.blockListing),
+        listsBlocks_(!quiet && session.blockListing),
         dataLimit_(block_length_limit(mode)),
         farWidth_(far_width(session.oldSize, session.recordStart)) {}
 
@@ -39,6 +41,8 @@ class Encoder {
   BlockWriter writer_;
   const int mode_;
   const bool linear_;
+  const bool showsProgress_;
+  const bool listsBlocks_;
   const std::int64_t dataLimit_;
   const int farWidth_;
   std::int64_t current_ = 0;
@@ -55,7 +59,7 @@ void Encoder::run() {
   if (mode_ == 1) result_.identical = true;
   while (current_ < session_.newSize) {
     check_break();
-    if (!session_.blockListing) show_progress(current_);
+    if (showsProgress_) show_progress(current_);
     if (const auto match = search(current_))
       write_match(*match);
     else
@@ -77,7 +81,7 @@ void Encoder::show_progress(std::int64_t position) {
 void Encoder::write_match(const MatchCandidate& match) {
   const std::int64_t start = current_;
   current_ = start + match.length;
-  if (session_.blockListing) {
+  if (listsBlocks_) {
     const bool inOldfile = linear_ || match.position < session_.oldSize;
     list_match_block(start, match.length, inOldfile ? match.position : match.position - session_.oldSize,
                      inOldfile ? session_.oldName : session_.patchName);
@@ -116,12 +120,11 @@ void Encoder::write_data() {
   while (start + count < session_.newSize && count < dataLimit_) {
     ++count;
     check_break();
-    if (!session_.blockListing) show_progress(start + count);
+    if (showsProgress_) show_progress(start + count);
     found = search(start + count);
     if (found) break;
   }
-  if (session_.blockListing)
-    list_data_block(start, count);
+  if (listsBlocks_) list_data_block(start, count);
   const std::uint8_t kind = has_data_kinds(mode_) ? choose_data_kind(count, found) : kKindPlain;
   write_data_header(writer_, mode_, count, kind);
   writer_.bytes(session_.newData + start, count);
@@ -129,16 +132,16 @@ void Encoder::write_data() {
 }
 
 void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode,
-                 bool linear) {
-  Encoder(session, index, result, mode, linear).run();
+                 bool linear, bool quiet = false) {
+  Encoder(session, index, result, mode, linear, quiet).run();
 }
 
 }  // namespace
 
 void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
 
-void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result) {
-  run_encoder(session, index, result, mode, false);
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet) {
+  run_encoder(session, index, result, mode, false, quiet);
 }
 
 }  // namespace vd

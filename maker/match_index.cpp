@@ -48,6 +48,11 @@ void MatchIndex::build_old_lists() {
   oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
+const FileLists& MatchIndex::old_lists() {
+  if (oldListsDue_) build_old_lists();
+  return oldLists_;
+}
+
 void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);

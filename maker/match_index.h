@@ -66,6 +66,10 @@ class MatchIndex {
   // position, scored with a distance penalty.
   std::optional<MatchCandidate> find_match_linear(std::int64_t p);
   void reset_match_memo() { memoPosition_ = -1; }
+  // The lists as a search sees them, for an encoder that gathers its own
+  // candidates.
+  const FileLists& old_lists();
+  const FileLists& patch_lists() const { return patchLists_; }
 
   SearchState state;
 

@@ -9,6 +9,7 @@
 #include "core/temp_files.h"
 #include "maker/console.h"
 #include "maker/encoder.h"
+#include "maker/optimal_encoder.h"
 
 namespace vd {
 namespace {
@@ -43,8 +44,8 @@ std::vector<int> combinations(bool deep, const Transformable& transformable) {
 
 class Optimizer {
  public:
-  Optimizer(MakerSession& session, MatchIndex& index, bool deep)
-      : s_(session), index_(index), deep_(deep) {}
+  Optimizer(MakerSession& session, MatchIndex& index, bool deep, bool optimal)
+      : s_(session), index_(index), deep_(deep), optimal_(optimal) {}
 
   EncodeResult run();
 
@@ -59,6 +60,7 @@ class Optimizer {
   MakerSession& s_;
   MatchIndex& index_;
   const bool deep_;
+  const bool optimal_;
   EncodeResult best_;
   // Only a MODE 1 run writes `identical`; the other MODEs carry the value of
   // the last MODE 1 candidate, which decides when the search stops early.
@@ -121,7 +123,10 @@ bool Optimizer::run_candidate(int mode, int vary) {
   candidate.relocNew = relocNew_;
   candidate.out = open_temp(s_.patchName);
   if (candidate.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s_.created);
-  encode_mode(mode, s_, index_, candidate);
+  if (optimal_)
+    encode_optimal(mode, s_, index_, candidate);
+  else
+    encode_mode(mode, s_, index_, candidate);
   candidateIdentical_ = candidate.identical;
   const std::int64_t size = candidate.patchsize;
   keep_smaller(candidate);
@@ -135,7 +140,7 @@ EncodeResult Optimizer::run() {
   best_.patchsize = 0;
   const Transformable transformable = probe(s_);
   const std::vector<int> tried = combinations(deep_, transformable);
-  const std::vector<int> varies = deep_ ? std::vector<int>{-1, 0, 1} : std::vector<int>{0};
+  const std::vector<int> varies = deep_ && !optimal_ ? std::vector<int>{-1, 0, 1} : std::vector<int>{0};
   passes_ = static_cast<int>(tried.size() * varies.size() * 4);
   index_.remember_suffix_places();
   bool searching = true;
@@ -152,8 +157,8 @@ EncodeResult Optimizer::run() {
 
 }  // namespace
 
-EncodeResult run_optimizer(MakerSession& session, MatchIndex& index, bool deep) {
-  return Optimizer(session, index, deep).run();
+EncodeResult run_optimizer(MakerSession& session, MatchIndex& index, bool deep, bool optimal) {
+  return Optimizer(session, index, deep, optimal).run();
 }
 
 }  // namespace vd

@@ -10,6 +10,8 @@ namespace vd {
 
 // Returns the best candidate, whose `out` holds its block stream. Both
 // images are left in the transform state of the last combination tried.
-EncodeResult run_optimizer(MakerSession& session, MatchIndex& index, bool deep);
+// With `optimal` every candidate is coded by the exact-price encoder, and
+// only at VARY 0.
+EncodeResult run_optimizer(MakerSession& session, MatchIndex& index, bool deep, bool optimal = false);
 
 }  // namespace vd

@@ -20,6 +20,8 @@ struct MakerOptions {
   bool verbose = false;
   bool mem128 = false;
   bool mem256 = false;
+  // The exact-price encoder instead of the greedy ones; VARY is ignored.
+  bool optimal = false;
   const char* oldName = nullptr;
   const char* newName = nullptr;
   const char* patchName = nullptr;

@@ -76,6 +76,15 @@ SessionFiles::SessionFiles(Bytes oldFile, Bytes newFile, Bytes patchFile, int mi
 }
 
 EncodeOutput run_encoder(int mode, const EncodeInput& input) {
+  return run_coder(mode, input, [mode](MakerSession& session, MatchIndex& index, EncodeResult& result) {
+    if (mode == 0 || index.old_lists().key_length() == 0)
+      encode_mode3_linear(session, index, result);
+    else
+      encode_mode(mode, session, index, result);
+  });
+}
+
+EncodeOutput run_coder(int mode, const EncodeInput& input, const Coder& code) {
   SessionFiles files(input.old, input.neu, input.patch, input.minBlock);
   MakerSession& session = files.session;
   session.blockListing = input.blockListing;
@@ -97,10 +106,7 @@ EncodeOutput run_encoder(int mode, const EncodeInput& input) {
   result.mode = output.hasLists && mode != 0 ? mode : 3;
   result.out = std::tmpfile();
   testing::internal::CaptureStdout();
-  if (mode == 0 || !output.hasLists)
-    encode_mode3_linear(session, index, result);
-  else
-    encode_mode(mode, session, index, result);
+  code(session, index, result);
   output.console = testing::internal::GetCapturedStdout();
   output.stream = read_whole_stream(result.out);
   std::fclose(result.out);

@@ -72,4 +72,10 @@ struct EncodeOutput {
 // whenever the oldfile got no lists, as the driver does).
 EncodeOutput run_encoder(int mode, const EncodeInput& input);
 
+// The same set-up for any coder of the newfile: `code` gets the session, the
+// built index and a result whose `out` is a fresh stream; `mode` is what
+// the result records.
+using Coder = std::function<void(MakerSession&, MatchIndex&, EncodeResult&)>;
+EncodeOutput run_coder(int mode, const EncodeInput& input, const Coder& code);
+
 }  // namespace vd::test

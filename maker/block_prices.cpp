@@ -1,0 +1,17 @@
+#include "maker/block_prices.h"
+
+#include "core/block_forms.h"
+
+namespace vd {
+
+int BlockPrices::data_header(std::int64_t length) const { return header_size(mode_, length); }
+
+int BlockPrices::match_header(std::int64_t length) const { return header_size(mode_, length); }
+
+int BlockPrices::position(std::int64_t q, std::int64_t running) const {
+  return position_size(mode_, position_form(mode_, q, running), farWidth_);
+}
+
+bool BlockPrices::has_implied_positions() const { return has_data_kinds(mode_); }
+
+}  // namespace vd

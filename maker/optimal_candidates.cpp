@@ -1,0 +1,143 @@
+#include "maker/optimal_candidates.h"
+
+#include <algorithm>
+
+#include "core/block_forms.h"
+#include "core/patch_format.h"
+#include "maker/byte_compare.h"
+
+namespace vd {
+namespace {
+
+// The longest matches anywhere are found again one byte on, one byte
+// shorter: while they stay this long, the sorted suffixes are not searched;
+// nor while the cheapest path continues this long where it is.
+constexpr std::int64_t kCarryWhileAtLeast = 24;
+// While they are at least 8 bytes long they are searched at every other
+// position only, the previous position's standing in, one byte on: much of
+// the time for a few bytes in ten thousand. Shorter ones, as in text, are
+// searched everywhere: new matches start at every position there.
+constexpr std::int64_t kSearchEvery = 2;
+constexpr std::int64_t kCarryEveryOtherAtLeast = 8;
+constexpr std::size_t kLongestPerFile = 4;
+constexpr int kNearAhead = 4;
+constexpr int kNearBehind = 2;
+// How far the cheaper near positions reach, behind and ahead; beyond them a
+// position costs as much as any far one, and the longest match wins.
+constexpr std::int64_t kNearBehindSpan = kNearBias;
+constexpr std::int64_t kNearAheadSpan = kMode3NearWordMax;
+
+}  // namespace
+
+OptimalCandidates::OptimalCandidates(const MakerSession& session, MatchIndex& index, int mode)
+    : session_(session), mode_(mode), limit_(block_length_limit(mode)) {
+  if (index.old_lists().key_length() != 0)
+    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists()};
+  if (index.patch_lists().key_length() != 0)
+    sources_[sourceCount_++] = {session.patchData, session.patchDataSize, session.oldSize,
+                                static_cast<std::int64_t>(kHeaderSize), &index.patch_lists()};
+}
+
+// Bytes from reference position q that agree with the newfile from p on.
+// A match stays inside the file it starts in, and never reads the patch
+// file's header, which changes with every record.
+std::int64_t OptimalCandidates::agreement(std::int64_t q, std::int64_t p) const {
+  const std::uint8_t* data = session_.oldData;
+  std::int64_t end = session_.oldSize;
+  std::int64_t offset = q;
+  if (q >= session_.oldSize) {
+    offset = q - session_.oldSize;
+    if (offset < static_cast<std::int64_t>(kHeaderSize) || offset >= session_.patchDataSize) return 0;
+    data = session_.patchData;
+    end = session_.patchDataSize;
+  } else if (q < 0) {
+    return 0;
+  }
+  const std::int64_t limit = std::min({end - offset, session_.newSize - p, limit_});
+  return common_prefix(data + offset, session_.newData + p, limit);
+}
+
+void OptimalCandidates::add(std::vector<OptimalCandidate>& to, std::int64_t q, std::int64_t length) {
+  if (length <= 0) return;
+  for (OptimalCandidate& known : to) {
+    if (known.position != q) continue;
+    known.length = std::max(known.length, length);
+    return;
+  }
+  to.push_back({q, length});
+}
+
+void OptimalCandidates::add_continuation(std::int64_t q, std::int64_t p) { add(q, agreement(q, p)); }
+
+void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
+  if (source.lists->suffixes() == nullptr) return;
+  const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
+  SuffixSearch search(source.data, source.size, source.lists->suffixes(), session_.newData + p, targetLength,
+                      buffers_, source.lists->suffixes_from());
+  for (const auto& [position, agrees] : search.most_agreeing(kLongestPerFile)) {
+    const OptimalCandidate candidate{source.base + position, agrees};
+    add(longest_, candidate.position, candidate.length);
+    carried_.push_back(candidate);
+  }
+}
+
+// Positions with the key of p close to the running position, where the
+// position bytes are fewest.
+void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, std::int64_t running) {
+  const int keyLength = source.lists->key_length();
+  if (session_.newSize - p < keyLength) return;
+  const std::span<const std::uint32_t> chain = source.lists->chain(key_at(session_.newData + p, keyLength));
+  const std::int64_t relative = running - source.base;
+  const auto from = std::lower_bound(chain.begin(), chain.end(), relative,
+                                     [](std::uint32_t position, std::int64_t r) { return position < r; });
+  int taken = 0;
+  for (auto it = from; it != chain.end() && taken < kNearAhead && *it <= relative + kNearAheadSpan; ++it, ++taken)
+    add_continuation(source.base + *it, p);
+  if (mode_ == 3) return;  // MODE 3 has no near positions behind the running position
+  taken = 0;
+  for (auto it = from; it != chain.begin() && taken < kNearBehind; ++taken) {
+    --it;
+    if (*it < relative - kNearBehindSpan) break;
+    add_continuation(source.base + *it, p);
+  }
+}
+
+bool OptimalCandidates::carry_longest(std::int64_t p) {
+  if (carriedFor_ != p - 1 || carried_.empty()) return false;
+  std::int64_t longest = 0;
+  for (OptimalCandidate& candidate : carried_) {
+    candidate.position += 1;
+    // The limit of the MODE may have cut it short: it may go on.
+    candidate.length = candidate.length == limit_ ? agreement(candidate.position, p) : candidate.length - 1;
+    longest = std::max(longest, candidate.length);
+  }
+  if (longest < kCarryWhileAtLeast && (longest < kCarryEveryOtherAtLeast || p % kSearchEvery == 0)) return false;
+  for (const OptimalCandidate& candidate : carried_) add(longest_, candidate.position, candidate.length);
+  return true;
+}
+
+void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
+  longest_.clear();
+  nearSearched_ = !carry_longest(p);
+  carriedFor_ = p;
+  if (!nearSearched_) return;
+  carried_.clear();
+  if (agreement(running, p) >= kCarryWhileAtLeast) {
+    nearSearched_ = false;
+    return;
+  }
+  for (int i = 0; i < sourceCount_; ++i) add_longest(sources_[i], p);
+}
+
+const std::vector<OptimalCandidate>& OptimalCandidates::for_path(std::int64_t p, std::int64_t running,
+                                                                 std::int64_t dataLength) {
+  found_ = longest_;
+  add_continuation(running, p);
+  if (dataLength > 0 && has_data_kinds(mode_)) add_continuation(running + dataLength, p);
+  // Inside a long match the longest candidates are enough.
+  if (!nearSearched_) return found_;
+  for (int i = 0; i < sourceCount_; ++i) add_near_running(sources_[i], p, running);
+  return found_;
+}
+
+}  // namespace vd
