@@ -154,7 +154,7 @@ table() {
   echo "### $name: $(stat -c %s "$old") -> $(stat -c %s "$new") bytes"
   header
   local apply_ours="$bin/Varmend $old patch out QUIET"
-  for run in "MODE 1" "MODE 2" "MODE 3" "MODE 4" "AUTO" "AUTO DEEP"; do
+  for run in "MODE 1" "MODE 2" "MODE 3" "MODE 4" "AUTO" "AUTO DEEP" "MODE 3 OPTIMAL" "AUTO OPTIMAL"; do
     row "Vardelta $run" "$bin/Vardelta $old $new patch $run" "$apply_ours" "$old" "$new"
   done
   row "xdelta3 -9" "xdelta3 -9 -f -e -s $old $new patch" "xdelta3 -f -d -s $old patch out" "$old" "$new"

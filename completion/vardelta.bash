@@ -68,7 +68,7 @@ _vardelta_reply() {
 }
 
 _vardelta() {
-  _vardelta_scan_line "mode vary" "mode vary auto deep verbose mem128 mem256"
+  _vardelta_scan_line "mode vary" "mode vary auto deep optimal verbose mem128 mem256"
   case $_vardelta_value_of in
     mode) mapfile -t COMPREPLY < <(compgen -W "1 2 3 4" -- "${COMP_WORDS[COMP_CWORD]}"); return ;;
     vary) COMPREPLY=(); return ;;
@@ -76,6 +76,7 @@ _vardelta() {
   # A fixed MODE and VARY, or AUTO and DEEP: the one pair makes the other
   # pointless.
   local keywords=(VERBOSE mem128 mem256)
+  _vardelta_has optimal || keywords+=(OPTIMAL)
   if _vardelta_has mode || _vardelta_has vary; then
     keywords+=(MODE VARY)
   elif _vardelta_has auto || _vardelta_has deep; then

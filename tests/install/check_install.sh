@@ -96,14 +96,15 @@ check_completions() {
   local dir=$1
   mkdir -p "$scratch/completion"
   touch "$scratch/completion/alpha.bin" "$scratch/completion/auto.txt"
-  check_completion "$dir" "AUTO DEEP MODE VARY VERBOSE alpha.bin auto.txt mem128 mem256" Vardelta ""
+  check_completion "$dir" "AUTO DEEP MODE OPTIMAL VARY VERBOSE alpha.bin auto.txt mem128 mem256" Vardelta ""
   check_completion "$dir" "auto auto.txt" vardelta au
   check_completion "$dir" "AUTO" Vardelta AU
   check_completion "$dir" "Mode" Vardelta a b c Mo
   check_completion "$dir" "MEM128 MEM256" Vardelta a b c ME
   check_completion "$dir" "1 2 3 4" vardelta mode ""
-  check_completion "$dir" "DEEP VERBOSE mem128 mem256" Vardelta AUTO a b c ""
-  check_completion "$dir" "MODE VERBOSE mem128 mem256" Vardelta a b c VARY 2 ""
+  check_completion "$dir" "DEEP OPTIMAL VERBOSE mem128 mem256" Vardelta AUTO a b c ""
+  check_completion "$dir" "AUTO DEEP MODE VARY VERBOSE mem128 mem256" Vardelta a b c optimal ""
+  check_completion "$dir" "MODE OPTIMAL VERBOSE mem128 mem256" Vardelta a b c VARY 2 ""
   check_completion "$dir" "DIRECT NOVERSION QUIET RECURSIVE alpha.bin auto.txt" Varmend ""
   check_completion "$dir" "backup" varmend a b direct ba
   check_completion "$dir" "DIRECT RECURSIVE alpha.bin auto.txt" Varmend a QUIET ""
