@@ -154,7 +154,9 @@ void ExactEncoder::relax_matches(std::int64_t offset, int index, const std::vect
     return a.second.position < b.second.position;
   });
   std::int64_t covered = 0;
-  for (const auto& [positionPrice, candidate] : priced_) {
+  for (const auto& pricedCandidate : priced_) {
+    const int positionPrice = pricedCandidate.first;
+    const OptimalCandidate& candidate = pricedCandidate.second;
     if (candidate.length <= covered) continue;
     const std::int64_t everyUpTo = std::min(candidate.length, kEveryLengthUpTo);
     const auto relax_length = [&](std::int64_t length) {
