@@ -165,7 +165,7 @@ void reset_session(ApplierSession& session, const Input& input) {
   session.options.quiet = (input.flags & kQuiet) != 0;
   session.options.noVersion = (input.flags & kNoVersion) != 0;
   session.recursive = session.options.recursive;
-  session.outputName = private_path("out");
+  session.decodeTarget = private_path("out");
   session.outputReservation = nullptr;
   session.oldName = "old";
   session.pass = 1;
@@ -216,7 +216,7 @@ void run_one(const Input& input) {
     violated("the applier modified one of its inputs");
   std::remove(oldPath.c_str());
   std::remove(patchPath.c_str());
-  std::remove(session.outputName.c_str());
+  std::remove(session.decodeTarget.c_str());
 }
 
 }  // namespace
