@@ -194,12 +194,13 @@ EncodeResult encode_new_file(MakerRun& run, int mode, bool hasLists, const Maker
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
   if (mode == 0) return run_optimizer(s, index, options.deep, options.optimal);
+  CarriedState fresh;
   if (hasLists && options.optimal)
-    encode_optimal(mode, s, index, result);
+    encode_optimal(mode, s, index, result, fresh);
   else if (hasLists)
-    encode_mode(mode, s, index, result);
+    encode_mode(mode, s, index, result, fresh);
   else
-    encode_mode3_linear(s, index, result);
+    encode_mode3_linear(s, index, result, fresh);
   return result;
 }
 

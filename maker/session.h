@@ -67,4 +67,13 @@ struct EncodeResult {
   std::int32_t relocNew = 0;
 };
 
+// What one encoder run hands on to the next candidate of the optimizer: the
+// position a replace data block would continue at, which the last data
+// block of the previous run set, and whether the last MODE 1 run coded the
+// newfile as one match block, which only a MODE 1 run decides.
+struct CarriedState {
+  std::int64_t replacePosition = 0;
+  bool identical = false;
+};
+
 }  // namespace vd

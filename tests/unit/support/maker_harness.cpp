@@ -77,10 +77,11 @@ SessionFiles::SessionFiles(Bytes oldFile, Bytes newFile, Bytes patchFile, int mi
 
 EncodeOutput run_encoder(int mode, const EncodeInput& input) {
   return run_coder(mode, input, [mode](MakerSession& session, MatchIndex& index, EncodeResult& result) {
+    CarriedState carried;
     if (mode == 0 || index.old_lists().key_length() == 0)
-      encode_mode3_linear(session, index, result);
+      encode_mode3_linear(session, index, result, carried);
     else
-      encode_mode(mode, session, index, result);
+      encode_mode(mode, session, index, result, carried);
   });
 }
 
