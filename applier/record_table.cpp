@@ -39,7 +39,7 @@ ChosenRecord read_chosen(FILE* patch, std::int64_t offset, std::uint32_t number)
   std::uint8_t bytes[kRecordFieldsSize];
   if (std::fseek(patch, offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, patch) != sizeof bytes)
     fatal_exit(kUnexpectedEnd, 15, false);
-  return ChosenRecord{offset, number, decode_record_fields(bytes), false};
+  return ChosenRecord{.offset = offset, .number = number, .fields = decode_record_fields(bytes), .identity = false};
 }
 
 }  // namespace
@@ -97,7 +97,7 @@ std::optional<ChosenRecord> select_record(FILE* patch, std::uint32_t fileCount, 
       patch, patchLength, fileCount, [&](std::int64_t offset, const RecordFields& fields) {
         ++number;
         if (fields.crcOld == oldCrc && fields.filesize == oldSize)
-          chosen = ChosenRecord{offset, number, fields, false};
+          chosen = ChosenRecord{.offset = offset, .number = number, .fields = fields, .identity = false};
         return true;
       });
   if (!fits) fatal_exit(kUnexpectedEnd, 15, false);

@@ -45,7 +45,7 @@ MakerRun::MakerRun(const MakerOptions& options)
   s.patchPath = options.patchName;
   s.minBlock = static_cast<std::int32_t>(3 + options.vary);
   s.verbose = options.verbose;
-  s.blockListing = options.verbose && options.mode != 0;
+  s.blockListing = options.verbose && options.mode != MakerMode::Auto;
 }
 
 // The run never returns from run_maker, so the record lives until
@@ -176,29 +176,30 @@ void transform_both_or_neither(MakerSession& s, EncodeResult& result) {
 
 // The one encoder run of a fixed MODE codes into a temporary file, from
 // both files transformed or neither.
-EncodeResult prepare_fixed_mode_run(MakerSession& s, int mode) {
+EncodeResult prepare_fixed_mode_run(MakerSession& s, MakerMode mode) {
   EncodeResult result;
-  result.mode = mode;
+  result.mode = static_cast<std::int32_t>(mode);
   result.out = open_temp(s.patchName);
   if (result.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s.created);
   transform_both_or_neither(s, result);
   return result;
 }
 
-// Mode 0 is AUTO, which the optimizer turns into the best MODE it found.
-// The result names the MODE its block stream is coded in.
-EncodeResult encode_new_file(MakerRun& run, int mode, bool hasLists, const MakerOptions& options) {
+// The optimizer turns AUTO into the best MODE it found. The result names the
+// MODE its block stream is coded in.
+EncodeResult encode_new_file(MakerRun& run, MakerMode mode, bool hasLists, const MakerOptions& options) {
   MakerSession& s = run.session;
   MatchIndex& index = run.index;
-  EncodeResult result = mode == 0 ? EncodeResult{} : prepare_fixed_mode_run(s, mode);
+  const bool automatic = mode == MakerMode::Auto;
+  EncodeResult result = automatic ? EncodeResult{} : prepare_fixed_mode_run(s, mode);
   index.build_old_index(s.oldName);
   index.build_patch_index(s.patchName);
-  if (mode == 0) return run_optimizer(s, index, options.deep, options.optimal);
+  if (automatic) return run_optimizer(s, index, options.deep, options.optimal);
   CarriedState fresh;
   if (hasLists && options.optimal)
-    encode_optimal(mode, s, index, result, fresh);
+    encode_optimal(result.mode, s, index, result, fresh);
   else if (hasLists)
-    encode_mode(mode, s, index, result, fresh);
+    encode_mode(result.mode, s, index, result, fresh);
   else
     encode_mode3_linear(s, index, result, fresh);
   return result;
@@ -257,14 +258,14 @@ void run_maker(int argc, char** argv) {
   MakerRun& run = record.emplace(options);
   register_with_fatal_exit(record);
   const MakerSession& s = run.session;
-  int mode = static_cast<int>(options.mode);
+  MakerMode mode = options.mode;
 
   load_files(run);
   const FileCrcs coded{crc32_of(s.oldData, s.oldSize), crc32_of(s.newData, s.newSize)};
   const bool hasLists = run.index.allocate(options.mem128, options.mem256);
   // Without lists the run falls back to MODE 3 with the linear search, and
   // a requested AUTO is dropped.
-  if (!hasLists) mode = 3;
+  if (!hasLists) mode = MakerMode::Mode3;
   if (!alloc_working_buffer()) fatal_exit("Not enough memory", 15, false);
 
   std::printf("Working on %s\n", s.oldName);
@@ -276,7 +277,7 @@ void run_maker(int argc, char** argv) {
   // From here on the patch stream may be the copy beside the patch file.
   if (!s.created) begin_update(run.session, run.update, run.patchFile);
 
-  if (mode == 0) std::puts("");
+  if (mode == MakerMode::Auto) std::puts("");
   const EncodeResult result = encode_new_file(run, mode, hasLists, options);
   append_record(s, run.patchFile.file, result);
   finish_progress_display(s);

@@ -13,8 +13,12 @@ namespace vd {
 
 using HeapBytes = std::unique_ptr<std::uint8_t[], FreeDeleter>;
 
+// The MODE a run codes its block stream in, numbered as the type word
+// stores it, or AUTO, which has the optimizer choose one.
+enum class MakerMode { Auto = 0, Mode1 = 1, Mode2 = 2, Mode3 = 3, Mode4 = 4 };
+
 struct MakerOptions {
-  long mode = 3;  // 0 stands for AUTO
+  MakerMode mode = MakerMode::Mode3;
   long vary = 0;
   bool deep = false;
   bool verbose = false;
