@@ -11,10 +11,6 @@
 namespace vd {
 namespace {
 
-// The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
-// have 2^24, 2^16 and 2^8 buckets.
-std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
-
 // Filing a position touches the bucket of its key, and the keys of a file
 // fall all over the 2^24 buckets of 3D lists: even a file of a few hundred
 // kilobytes would touch nearly every page of the table's 128 MB, and then
@@ -75,7 +71,7 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   std::memset(buckets_, 0, dirtyWords_ * sizeof(std::uint32_t));
   const std::int64_t lastIndexed = size - keyLength_;
   dense_ = keyLength_ == 3 && mark_present_keys(data, firstIndexed, lastIndexed);
-  if (!dense_) dirtyWords_ = 2 * bucket_count(keyLength_);
+  if (!dense_) dirtyWords_ = table_words();
   count_keys(data, firstIndexed, lastIndexed);
   file_positions(data, firstIndexed, lastIndexed);
   // Only the indexed positions are sorted: every position a search finds
@@ -100,12 +96,12 @@ bool FileLists::mark_present_keys(const std::uint8_t* data, std::int64_t firstIn
     present += static_cast<std::uint32_t>(std::popcount(load_word(buckets_, word)));
   }
   dirtyWords_ = kDenseBucketsAt + 2 * std::size_t{present};
-  if (dirtyWords_ <= 2 * bucket_count(keyLength_)) return true;
+  if (dirtyWords_ <= table_words()) return true;
   std::memset(buckets_, 0, kDenseBucketsAt * sizeof(std::uint32_t));
   return false;
 }
 
-const std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
+std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
   const std::uint64_t word = load_word(buckets_, key >> 6);
   const std::uint64_t bit = std::uint64_t{1} << (key & 63);
   if ((word & bit) == 0) return nullptr;
