@@ -14,10 +14,6 @@
 namespace vd {
 namespace {
 
-// The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
-// have 2^24, 2^16 and 2^8 buckets.
-std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
-
 // Filing a position touches the bucket of its key, and the keys of a file
 // fall all over the 2^24 buckets of 3D lists: even a file of a few hundred
 // kilobytes would touch nearly every page of the table's 128 MB, and then
@@ -168,7 +164,7 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
   const auto* rests = reinterpret_cast<const std::uint16_t*>(suffixes_);
   auto* filed = reinterpret_cast<std::uint32_t*>(suffixes_) + (kRestsCarried ? rest_words(partitions.starts.back()) : 0);
   std::uint32_t present = 0;
-  const std::size_t densePlaces = (2 * bucket_count(keyLength_) - kDenseBucketsAt) / 2;
+  const std::size_t densePlaces = (table_words() - kDenseBucketsAt) / 2;
   for (std::size_t first = 0; first + 1 < partitions.starts.size(); ++first) {
     check_break();
     const std::uint32_t from = partitions.starts[first];
@@ -193,7 +189,7 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
         std::memset(buckets_, 0, (kDenseBucketsAt + 2 * densePlaces) * sizeof(std::uint32_t));
         return false;
       }
-      std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : buckets_ + 2 * std::size_t{key};
+      std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : bucket_of(key);
       bucket[0] = from + placed + 1;
       bucket[1] = from + placed + count;
       placed += count;
@@ -201,7 +197,7 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
     for_each_rest([&](std::size_t j, std::uint32_t rest) { filed[counts[rest]++] = partition[j]; });
     std::copy(filed, filed + partition.size(), partition.begin());
   }
-  dirtyWords_ = dense_ ? kDenseBucketsAt + 2 * std::size_t{present} : 2 * bucket_count(keyLength_);
+  dirtyWords_ = dense_ ? kDenseBucketsAt + 2 * std::size_t{present} : table_words();
   return true;
 }
 
@@ -210,7 +206,7 @@ std::uint32_t* FileLists::mark_present(std::uint32_t key, std::uint32_t rank) {
   return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
 }
 
-const std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
+std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
   const std::uint64_t word = load_word(buckets_, key >> 6);
   const std::uint64_t bit = std::uint64_t{1} << (key & 63);
   if ((word & bit) == 0) return nullptr;

@@ -41,10 +41,10 @@ class FileLists {
   int key_length() const { return keyLength_; }
   // The bytes of the bucket table that the last build left untouched.
   std::size_t spared_bytes() const {
-    return keyLength_ == 0 ? 0 : (2 * (std::size_t{1} << (8 * keyLength_)) - dirtyWords_) * sizeof(std::uint32_t);
+    return keyLength_ == 0 ? 0 : (table_words() - dirtyWords_) * sizeof(std::uint32_t);
   }
   std::span<const std::uint32_t> chain(std::uint32_t key) const {
-    const std::uint32_t* bucket = dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
+    const std::uint32_t* bucket = bucket_of(key);
     if (bucket == nullptr || bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
@@ -54,6 +54,15 @@ class FileLists {
   std::int64_t suffixes_from() const { return suffixesFrom_; }
 
  private:
+  // The list key is the bytes themselves, not a hash: 3D, 2D and simple
+  // lists have 2^24, 2^16 and 2^8 buckets, of two words each.
+  static std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
+  std::size_t table_words() const { return 2 * bucket_count(keyLength_); }
+  // The two words of a key's bucket; null for a key a dense table lacks.
+  std::uint32_t* bucket_of(std::uint32_t key) const {
+    return dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
+  }
+  std::uint32_t* dense_bucket(std::uint32_t key) const;
   struct Partitions {
     std::array<std::uint32_t, 257> starts{};  // of each first byte's positions
     bool restsCarried = false;
@@ -63,7 +72,6 @@ class FileLists {
   template <bool kRestsCarried>
   bool file_partitions(const std::uint8_t* data, const Partitions& partitions);
   std::uint32_t* mark_present(std::uint32_t key, std::uint32_t rank);
-  const std::uint32_t* dense_bucket(std::uint32_t key) const;
 
   int keyLength_ = 0;
   std::uint32_t* buckets_ = nullptr;

@@ -90,28 +90,29 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                      lists.suffixes_from());
     if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
   }
-  const CostContext context{state.running, state.replacePosition,
-                            std::int64_t{session_.oldSize} + session_.patchDataSize};
+  const CostContext context{.running = state.running,
+                            .replacePosition = state.replacePosition,
+                            .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
   // Where the newfile goes on as the last match did, or as the data since
   // then would have it continue.
   const std::int64_t hints[] = {state.running, state.replacePosition, p + lastOffset_};
   PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
-  ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
-                 lists.key_length(),
-                 data,
-                 size,
-                 base,
-                 mode,
-                 target,
-                 newLeft,
-                 context,
-                 cuts.update(mode, base, context),
-                 best,
-                 suffixes ? &*suffixes : nullptr,
-                 runs,
-                 &lists,
-                 hints,
-                 workLeft};
+  ChainWalk walk{.chain = lists.chain(key_at(target, lists.key_length())),
+                 .keyLength = lists.key_length(),
+                 .data = data,
+                 .size = size,
+                 .base = base,
+                 .mode = mode,
+                 .target = target,
+                 .newLeft = newLeft,
+                 .context = context,
+                 .priceCuts = cuts.update(mode, base, context),
+                 .best = best,
+                 .suffixes = suffixes ? &*suffixes : nullptr,
+                 .runs = runs,
+                 .lists = &lists,
+                 .hints = hints,
+                 .workLeft = workLeft};
   walk.run();
   workLeft = walk.workLeft;
   return !walk.unfinished();

@@ -35,8 +35,8 @@ struct MatchCandidate {
 // Search state shared with the encoders.
 struct SearchState {
   std::int64_t running = 0;  // end of the encoder's previous match block
-  // Set by the MODE 3, MODE 4 and linear encoders at every data block; it
-  // deliberately carries over from one encoder run to the next.
+  // Set by the encoders at every data block of MODE 3 and 4 and the linear
+  // search; an encoder run starts from the one the previous run handed on.
   std::int64_t replacePosition = 0;
 };
 

@@ -24,6 +24,8 @@ OptimalOutcome encode_exact(int mode, MakerSession& session, MatchIndex& index, 
 // What OPTIMAL runs: the exact-price stream, or the greedy one at VARY 0
 // where that is smaller, in result.out (which may be replaced by another
 // temporary file). With the block listing on, lists the stream it keeps.
-void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result);
+// Starts from `carried` and leaves in it what the stream kept hands on.
+void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result,
+                    CarriedState& carried);
 
 }  // namespace vd

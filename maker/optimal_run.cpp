@@ -11,14 +11,17 @@
 
 namespace vd {
 
-void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result) {
+void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result,
+                    CarriedState& carried) {
+  result.identical = carried.identical;
   EncodeResult greedy = result;
   greedy.out = open_temp(session.patchName);
   if (greedy.out == nullptr) fatal_exit("Cannot open temporary file.", 15, session.created);
   const std::int32_t minBlock = session.minBlock;
   session.minBlock = 3;
   index.reset_match_memo();
-  encode_mode(mode, session, index, greedy, true);
+  // Only the greedy run moves the replace position on.
+  encode_mode(mode, session, index, greedy, carried, true);
   session.minBlock = minBlock;
 
   const OptimalOutcome outcome = encode_exact(mode, session, index, result, session.blockListing);
@@ -27,6 +30,7 @@ void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeRe
   assert(outcome.price == outcome.written);
   static_cast<void>(outcome);
   if (greedy.patchsize < result.patchsize) std::swap(greedy, result);
+  carried.identical = result.identical;
   close_file(greedy.out);
   if (session.blockListing) list_blocks(session, mode, result);
 }

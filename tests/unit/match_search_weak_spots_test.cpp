@@ -177,7 +177,8 @@ TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
     for (const std::int64_t work : kUnsortedWork) {
       const auto coded = test::run_coder(mode, input, [&](MakerSession& s, MatchIndex& index, EncodeResult& r) {
         index.limit_unsorted_work(work);
-        encode_mode(mode, s, index, r, true);
+        CarriedState carried;
+        encode_mode(mode, s, index, r, carried, true);
       });
       streams.push_back(coded.stream);
     }
