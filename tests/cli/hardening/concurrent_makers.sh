@@ -70,7 +70,7 @@ for attempt in range(3):
     readers = []
     act_at(["Vardelta", "o1", "n1", "alias", "mem128", "mem256"], writing_record,
            lambda p: readers.append(start(["Varmend", "o0", "patch", "check.out", "QUIET"], "check.txt")),
-           prepare=lambda: write("patch", BEFORE), poll=0.0003)
+           prepare=lambda: write("patch", BEFORE), poll=0.0003, tries=80)
     expect(readers[0].wait() == 0 and read("check.out") == read("n0"),
            "the applier saw a half-appended file: " + output("check.txt"))
     apply_all("patch", PAIRS[:2])
