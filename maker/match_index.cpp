@@ -38,7 +38,8 @@ void MatchIndex::remember_suffix_places() { placesWanted_ = true; }
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
   oldLists_.build(session_.oldData, session_.oldSize, 0);
-  unsortedWorkLeft_ = unsortedWorkAllowed_.value_or(session_.oldSize);
+  oldSuffixesDue_ = true;
+  unsortedWorkLeft_ = unsortedWorkAllowed_.value_or(session_.oldSize / 4);
   const auto placeBytes = static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t);
   if (oldPlaces_) {
     std::memset(oldPlaces_.get(), 0, placeBytes);
@@ -50,23 +51,23 @@ void MatchIndex::build_old_lists() {
 
 // Sorting the oldfile's suffixes costs about as much as testing one
 // candidate per byte of it. So the searches go without them, led by the
-// floors that hints give and by rarer chains, until they have tested that
-// many candidates: a search is never more than twice as dear as the better
-// of the two ways, and a newfile that mostly continues where it is, as a
-// new build of the same program does, never pays for the sorting at all.
+// floors that hints give and by rarer chains, until they have tested a
+// candidate per four bytes: a newfile that mostly continues where it is, as
+// a new build of the same program does, never pays for the sorting, and one
+// that needs it pays at most a quarter more than sorting at once.
 void MatchIndex::sort_old_suffixes() {
+  oldSuffixesDue_ = false;
   oldLists_.sort_suffixes(session_.oldData, session_.oldSize);
   // Only the searches over the suffixes go from run to run. Without the run
   // index they walk the runs one by one, to the same result.
   oldRuns_.build(session_.oldData, session_.oldSize);
-  unsortedWorkLeft_ = INT64_MAX;
 }
 
 void MatchIndex::limit_unsorted_work(std::int64_t candidates) { unsortedWorkAllowed_ = candidates; }
 
 const FileLists& MatchIndex::old_lists() {
   if (oldListsDue_) build_old_lists();
-  if (unsortedWorkLeft_ != INT64_MAX) sort_old_suffixes();
+  if (oldSuffixesDue_) sort_old_suffixes();
   return oldLists_;
 }
 
@@ -133,12 +134,14 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   if (session_.newSize - p < 3) return std::nullopt;
   if (oldListsDue_) build_old_lists();
   std::optional<MatchCandidate> best;
-  if (!walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unsortedWorkLeft_)) {
+  std::int64_t unlimited = INT64_MAX;
+  if (!walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best,
+                  oldSuffixesDue_ ? unsortedWorkLeft_ : unlimited)) {
     sort_old_suffixes();
     best.reset();
-    walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unsortedWorkLeft_);
+    walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unlimited);
   }
-  std::int64_t unlimited = INT64_MAX;
+  unlimited = INT64_MAX;
   walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best,
              unlimited);
   if (!best) return std::nullopt;

@@ -68,7 +68,7 @@ class MatchIndex {
   void reset_match_memo() { memoPosition_ = -1; }
   // How many candidates the searches may test before the oldfile's suffixes
   // are sorted, for every state of the oldfile built from now on (0: sorted
-  // at the first search); by default one per byte of the oldfile.
+  // at the first search); by default one per four bytes of the oldfile.
   void limit_unsorted_work(std::int64_t candidates);
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
@@ -93,7 +93,8 @@ class MatchIndex {
   bool oldListsDue_ = false;
   bool placesWanted_ = false;
   std::optional<std::int64_t> unsortedWorkAllowed_;
-  std::int64_t unsortedWorkLeft_ = INT64_MAX;  // INT64_MAX once sorted
+  bool oldSuffixesDue_ = false;
+  std::int64_t unsortedWorkLeft_ = 0;
   std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
