@@ -26,8 +26,14 @@ bool is_control(std::uint8_t c) { return c < 32 || c == 127; }
 
 const std::uint8_t* find_version(const std::uint8_t* image, std::int64_t length) {
   if (image == nullptr || length <= kPatternLength) return nullptr;
-  for (std::int64_t i = 0; i < length - kPatternLength; ++i)
-    if (pattern_at(image + i)) return image + i + kPatternLength;
+  // Images of large programs hold few '$': the library finds them far
+  // faster than a comparison at every byte.
+  const std::uint8_t* const last = image + length - kPatternLength;
+  for (const std::uint8_t* p = image; p < last; ++p) {
+    p = static_cast<const std::uint8_t*>(std::memchr(p, '$', static_cast<std::size_t>(last - p)));
+    if (p == nullptr) return nullptr;
+    if (pattern_at(p)) return p + kPatternLength;
+  }
   return nullptr;
 }
 
