@@ -95,6 +95,7 @@ struct ChainWalk {
   };
   std::optional<ShiftedChain> rarer_chain(Chain segment, std::size_t next, std::int64_t needed);
   bool walk_shifted(const ShiftedChain& rarer, std::int64_t first, std::int64_t last);
+  Pattern target_pattern() const;
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);
