@@ -14,4 +14,11 @@ int BlockPrices::position(std::int64_t q, std::int64_t running) const {
 
 bool BlockPrices::has_implied_positions() const { return has_data_kinds(mode_); }
 
+int BlockPrices::position_after(std::int64_t q, const StreamState& state) const {
+  if (state.dataLength > 0 && has_implied_positions() &&
+      (q == state.running || q == state.running + state.dataLength))
+    return 0;
+  return position(q, state.running);
+}
+
 }  // namespace vd

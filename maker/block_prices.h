@@ -7,6 +7,14 @@
 
 namespace vd {
 
+// Where a stream stands after some newfile bytes: the running position and
+// the length of the open data block, or of its last block when a long run
+// is split (0 when the stream ends in a match).
+struct StreamState {
+  std::int64_t running = 0;
+  std::int64_t dataLength = 0;
+};
+
 class BlockPrices {
  public:
   // `farWidth` is the MODE 3 far width in bytes (2, 3 or 4).
@@ -19,6 +27,9 @@ class BlockPrices {
   int position(std::int64_t q, std::int64_t running) const;
   // Whether a match right after data can carry no position: MODE 3 and 4.
   bool has_implied_positions() const;
+  // Position bytes of a match at q from `state`: none where the data before
+  // it can announce it.
+  int position_after(std::int64_t q, const StreamState& state) const;
 
  private:
   int mode_;

@@ -27,6 +27,8 @@ class OptimalCandidates {
   // continuation at `running` is already long. Called once per position,
   // before for_path.
   void at(std::int64_t p, std::int64_t running);
+  // One more candidate at this position for every path.
+  void add_shared(const OptimalCandidate& candidate) { add(longest_, candidate.position, candidate.length); }
   // Every candidate at p for a path whose running position is `running`
   // and whose open data block holds `dataLength` bytes (0 when the path
   // ends in a match). Lengths may be as short as 1.
