@@ -88,12 +88,12 @@ class ExactEncoder {
     return window_[static_cast<std::size_t>(offset * kArrivals + index)];
   }
   std::int64_t data_step_price(std::int64_t dataLength) const;
-  int position_price(const Arrival& from, std::int64_t q) const;
   void relax(std::int64_t offset, const Arrival& arrival);
   // Returns false when the window ended at this offset.
   bool expand(std::int64_t offset);
   bool take_long_match(std::int64_t offset);
   struct PricedStep;
+  void price_steps(std::int64_t offset);
   void relax_matches(std::int64_t offset);
   void relax_step(std::int64_t offset, const PricedStep& step, std::int64_t length);
   int cheapest(std::int64_t offset);
@@ -127,8 +127,8 @@ class ExactEncoder {
     int slot;
   };
   std::vector<PricedStep> priced_;
-  // The candidates of each arrival at the position being expanded.
-  std::array<std::vector<OptimalCandidate>, kArrivals> pathCandidates_;
+  // Which arrivals at the position being expanded are followed.
+  std::array<bool, kArrivals> followed_{};
   std::int64_t base_ = 0;       // the newfile position of window offset 0
   StreamState baseState_;
   std::int64_t reached_ = 0;    // the furthest offset any step reached
@@ -140,10 +140,6 @@ class ExactEncoder {
 std::int64_t ExactEncoder::data_step_price(std::int64_t dataLength) const {
   if (dataLength == 0 || dataLength == limit_) return 1 + prices_.data_header(1);
   return 1 + prices_.data_header(dataLength + 1) - prices_.data_header(dataLength);
-}
-
-int ExactEncoder::position_price(const Arrival& from, std::int64_t q) const {
-  return prices_.position_after(q, state_of(from));
 }
 
 // Keeps the arrival if it is cheaper than one in the same state, or than
@@ -212,21 +208,17 @@ int ExactEncoder::cheapest(std::int64_t offset) {
 // cheapest such step is written at once.
 bool ExactEncoder::take_long_match(std::int64_t offset) {
   const std::int64_t p = base_ + offset;
-  int bestSlot = -1;
-  OptimalCandidate best{0, 0};
-  std::int64_t bestPrice = kUnreached;
-  for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
-    const Arrival from = slot(offset, i);
-    for (const OptimalCandidate& candidate : pathCandidates_[static_cast<std::size_t>(i)]) {
-      if (candidate.length < kTakeAtOnce || candidate.length < best.length) continue;
-      const std::int64_t price = from.price + position_price(from, candidate.position);
-      if (candidate.length == best.length && price >= bestPrice) continue;
-      bestSlot = i;
-      best = candidate;
-      bestPrice = price;
-    }
+  const PricedStep* longest = nullptr;
+  for (const PricedStep& step : priced_) {
+    if (step.candidate.length < kTakeAtOnce) continue;
+    if (longest == nullptr || step.candidate.length > longest->candidate.length ||
+        (step.candidate.length == longest->candidate.length && step.price < longest->price))
+      longest = &step;
   }
-  if (bestSlot < 0) return false;
+  if (longest == nullptr) return false;
+  const int bestSlot = longest->slot;
+  const OptimalCandidate best = longest->candidate;
+  const std::int64_t bestPrice = longest->price;
   const std::int64_t to = p + best.length;
   const StreamState after{best.position + best.length, 0};
   const std::int64_t settled = greedy_.settled_after(to);
@@ -297,23 +289,35 @@ bool ExactEncoder::expand(std::int64_t offset) {
   show_progress(p);
   candidates_.at(p, slot(offset, cheapest(offset)).running);
   if (const auto greedyMatch = greedy_.match_at(p)) candidates_.add_shared(*greedyMatch);
-  for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
-    const Arrival& here = slot(offset, i);
-    pathCandidates_[static_cast<std::size_t>(i)] = candidates_.for_path(p, here.running, here.dataLength);
-  }
+  price_steps(offset);
   if (take_long_match(offset)) return false;
-  const std::int64_t cheapestPrice = slot(offset, cheapest(offset)).price;
-  priced_.clear();
   for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
     const Arrival here = slot(offset, i);
-    if (here.price > cheapestPrice + kHopelessBy) continue;
+    if (!followed_[static_cast<std::size_t>(i)]) continue;
     relax(offset + 1, arrival(here.price + data_step_price(here.dataLength), here.running,
                               here.dataLength == limit_ ? 1 : here.dataLength + 1, offset, i, kData));
-    for (const OptimalCandidate& candidate : pathCandidates_[static_cast<std::size_t>(i)])
-      priced_.push_back({here.price + position_price(here, candidate.position), candidate, i});
   }
   relax_matches(offset);
   return true;
+}
+
+// Every match step from the arrivals at `offset` that are followed: those
+// not hopelessly dearer than the cheapest there.
+void ExactEncoder::price_steps(std::int64_t offset) {
+  const std::int64_t p = base_ + offset;
+  const std::int64_t cheapestPrice = slot(offset, cheapest(offset)).price;
+  priced_.clear();
+  for (int i = 0; i < kArrivals; ++i) {
+    const Arrival here = slot(offset, i);
+    followed_[static_cast<std::size_t>(i)] = here.price != kUnreached && here.price <= cheapestPrice + kHopelessBy;
+    if (!followed_[static_cast<std::size_t>(i)]) continue;
+    const StreamState state = state_of(here);
+    const auto price = [&](const OptimalCandidate& candidate) {
+      priced_.push_back({here.price + prices_.position_after(candidate.position, state), candidate, i});
+    };
+    for (const OptimalCandidate& candidate : candidates_.shared()) price(candidate);
+    for (const OptimalCandidate& candidate : candidates_.for_path(p, here.running, here.dataLength)) price(candidate);
+  }
 }
 
 // Writes the path that ends in the arrival `index` at `offset`.
