@@ -30,7 +30,7 @@ constexpr int kArrivals = 6;
 constexpr std::int64_t kTakeAtOnce = 128;
 // Every length up to this is tried for each candidate; a longer candidate
 // only at its full length.
-constexpr std::int64_t kEveryLengthUpTo = 48;
+constexpr std::int64_t kEveryLengthUpTo = 32;
 // An arrival this many bytes dearer than the cheapest at its position is
 // not followed further: the position bytes a running position can save
 // hardly ever make up for it.
