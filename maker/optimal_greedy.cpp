@@ -38,10 +38,19 @@ void GreedyPath::make_until(std::int64_t p) {
   while (madeUntil_ < std::min<std::int64_t>(p, session_.newSize)) make_block();
 }
 
+// The search asks for one position after another: mostly the block of the
+// last answer holds it, or the one after that.
 std::deque<GreedyPath::Block>::iterator GreedyPath::block_at(std::int64_t p) {
   make_until(p + 1);
+  const auto holds = [p](const Block& block) { return block.start <= p && p < block.start + block.length; };
+  for (std::size_t near = lastAnswer_; near < std::min(lastAnswer_ + 2, blocks_.size()); ++near) {
+    if (!holds(blocks_[near])) continue;
+    lastAnswer_ = near;
+    return blocks_.begin() + static_cast<std::ptrdiff_t>(near);
+  }
   const auto after = std::upper_bound(blocks_.begin(), blocks_.end(), p,
                                       [](std::int64_t at, const Block& block) { return at < block.start; });
+  lastAnswer_ = static_cast<std::size_t>(after - blocks_.begin()) - 1;
   return std::prev(after);
 }
 
@@ -96,7 +105,10 @@ std::int64_t GreedyPath::follow_price(std::int64_t from, StreamState& state, std
 }
 
 void GreedyPath::forget_before(std::int64_t p) {
-  while (blocks_.size() > 1 && blocks_.front().start + blocks_.front().length <= p) blocks_.pop_front();
+  while (blocks_.size() > 1 && blocks_.front().start + blocks_.front().length <= p) {
+    blocks_.pop_front();
+    if (lastAnswer_ > 0) --lastAnswer_;
+  }
 }
 
 }  // namespace vd

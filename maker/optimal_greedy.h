@@ -67,6 +67,7 @@ class GreedyPath {
   const std::int64_t limit_;
   std::deque<Block> blocks_;
   std::int64_t madeUntil_ = 0;
+  std::size_t lastAnswer_ = 0;  // the index of the block block_at found last
 };
 
 }  // namespace vd
