@@ -34,7 +34,7 @@ constexpr std::int64_t kEveryLengthUpTo = 32;
 // An arrival this many bytes dearer than the cheapest at its position is
 // not followed further: the position bytes a running position can save
 // hardly ever make up for it.
-constexpr std::int64_t kHopelessBy = 4;
+constexpr std::int64_t kHopelessBy = 2;
 constexpr std::int32_t kUnreached = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kData = -1;
 
