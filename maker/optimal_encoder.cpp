@@ -31,9 +31,9 @@ constexpr std::int64_t kTakeAtOnce = 128;
 // Every length up to this is tried for each candidate; a longer candidate
 // only at its full length.
 constexpr std::int64_t kEveryLengthUpTo = 32;
-// An arrival this many bytes dearer than the cheapest at its position is
-// not followed further: the position bytes a running position can save
-// hardly ever make up for it.
+// An arrival more than this many bytes dearer than the cheapest at its
+// position is not followed further: the position bytes a running position
+// can save hardly ever make up for it.
 constexpr std::int64_t kHopelessBy = 2;
 constexpr std::int32_t kUnreached = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kData = -1;
