@@ -41,9 +41,6 @@ constexpr std::int32_t kData = -1;
 // One way found to code the newfile up to a position. 32-bit fields keep
 // the window small: positions and sizes are below 2 GiB, and a price counts
 // only the bytes since the window began.
-struct Arrival;
-StreamState state_of(const Arrival& arrival);
-
 struct Arrival {
   std::int32_t price = kUnreached;
   std::int32_t running = 0;
