@@ -40,41 +40,37 @@ void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound, st
     sources.patch.copy_to(p - job.oldSize, block.length, job.output, job.outputName);
 }
 
-void close_output(const char* outputName) { close_or_fail(output_stream(), outputName); }
-
 // Whatever replaced the output since it was written must not make the run
 // wait for ever, as a pipe would.
-void reopen_output(const char* outputName, int flags, const char* mode) {
-  FILE*& output = output_stream();
+void reopen_output(NamedStream& output, int flags, const char* mode) {
   OpenFailure failure = OpenFailure::None;
-  output = open_regular_file(outputName, flags, mode, failure);
-  if (output == nullptr) fail_open(outputName, true);
+  output.file = open_regular_file(output.name, flags, mode, failure);
+  if (output.file == nullptr) fail_open(output.name, true);
 }
 
 // The block stream rebuilt the transformed new file; summing its relocation
 // differences gives back the real one, which is what CRCnew describes.
-void undo_transform(const char* outputName) {
-  reopen_output(outputName, O_RDWR, "r+b");
-  reloc_transform_file(output_stream(), RelocDirection::Sum);
-  close_output(outputName);
+void undo_transform(NamedStream& output) {
+  reopen_output(output, O_RDWR, "r+b");
+  reloc_transform_file(output.file, RelocDirection::Sum);
+  close_or_fail(output);
 }
 
 // The output is opened without truncation: whatever it held beyond the bytes
 // just decoded is cut off once they are all written and the file is closed.
-void close_output_at_decoded_end(const char* outputName) {
-  const long decoded = std::ftell(output_stream());
-  close_output(outputName);
-  if (decoded < 0 || truncate(outputName, decoded) != 0)
-    fail_with(15, true, "\nError while writing %s\n", outputName);
+void close_output_at_decoded_end(NamedStream& output) {
+  const long decoded = std::ftell(output.file);
+  close_or_fail(output);
+  if (decoded < 0 || truncate(output.name, decoded) != 0)
+    fail_with(15, true, "\nError while writing %s\n", output.name);
 }
 
-void verify_output(const char* outputName, const RecordFields& fields) {
-  close_output_at_decoded_end(outputName);
-  if (fields.new_reloc() != 0) undo_transform(outputName);
-  reopen_output(outputName, O_RDONLY, "rb");
-  FILE* output = output_stream();
-  if (crc32_stream(output, true) != fields.crcNew)
-    fail_with(15, true, " Patch failed - CRC error in %s\n", outputName);
+void verify_output(NamedStream& output, const RecordFields& fields) {
+  close_output_at_decoded_end(output);
+  if (fields.new_reloc() != 0) undo_transform(output);
+  reopen_output(output, O_RDONLY, "rb");
+  if (crc32_stream(output.file, true) != fields.crcNew)
+    fail_with(15, true, " Patch failed - CRC error in %s\n", output.name);
 }
 
 }  // namespace
@@ -108,19 +104,19 @@ void decode_record(ApplierSession& session, const ChosenRecord& record, std::int
   if (mode < 1 || mode > 4) fatal_exit("Bad patchfile (illegal block type)", 15, true);
 
   DecodeJob job;
-  job.oldStream = old_stream();
-  job.oldName = session.oldName;
+  job.oldStream = session.old.file;
+  job.oldName = session.old.name;
   job.oldSize = oldSize;
-  job.patchStream = patch_stream();
-  job.patchName = session.options.patchName;
+  job.patchStream = session.patch.file;
+  job.patchName = session.patch.name;
   job.patchLength = patchLength;
   job.recordOffset = record.offset;
   job.fields = record.fields;
-  job.output = output_stream();
-  job.outputName = session.decodeTarget.c_str();
+  job.output = session.output.file;
+  job.outputName = session.output.name;
   execute_block_stream(job);
 
-  verify_output(job.outputName, record.fields);
+  verify_output(session.output, record.fields);
   if (!session.options.quiet) show_record_applied(record.identity);
 }
 

@@ -35,7 +35,7 @@ bool already_applied(const ApplierSession& session, const ChosenRecord& record,
 
 void print_new_file_line(const ApplierSession& session, const char* leading, const char* columns) {
   if (session.options.quiet) return;
-  show_new_file_version(leading, columns, find_version_in_file(output_stream(), session.options.noVersion));
+  show_new_file_version(leading, columns, find_version_in_file(session.output.file, session.options.noVersion));
 }
 
 void print_chain_complete(const ApplierSession& session) {
@@ -50,7 +50,7 @@ void print_progress(const ApplierSession& session, const ChosenRecord& record) {
     return;
   }
   const int shownPass = session.recursive && session.pass > 1 ? session.pass : 0;
-  show_applying(shownPass, find_version_in_file(old_stream(), session.options.noVersion));
+  show_applying(shownPass, find_version_in_file(session.old.file, session.options.noVersion));
 }
 
 // A record made from a transformed oldfile refers to the transformed bytes:
@@ -58,32 +58,31 @@ void print_progress(const ApplierSession& session, const ChosenRecord& record) {
 void transform_old_copy(ApplierSession& session, std::int64_t oldSize) {
   FILE* copy = open_scratch();
   if (copy == nullptr) fatal_exit("Cannot create temporary file.", 15, true);
-  FILE*& old = old_stream();
-  std::fseek(old, 0, SEEK_SET);
-  copy_bytes(old, copy, oldSize, session.oldName, kTemporaryFileName, true);
-  close_file(old);
-  old = copy;
-  session.oldName = kTemporaryFileName;
+  NamedStream& old = session.old;
+  std::fseek(old.file, 0, SEEK_SET);
+  copy_bytes(old.file, copy, oldSize, old.name, kTemporaryFileName, true);
+  close_file(old.file);
+  old = {copy, kTemporaryFileName};
   reloc_transform_file(copy, RelocDirection::Difference);
 }
 
 void open_output(ApplierSession& session) {
-  FILE*& output = output_stream();
-  const char* name = session.decodeTarget.c_str();
-  if (output != nullptr) close_or_fail(output, name);
+  NamedStream& output = session.output;
+  const char* name = output.name;
+  if (output.file != nullptr) close_or_fail(output);
   // Not truncated here but after decoding: a file system may hold up the
   // emptying of a file just closed until its last content is on the disk,
   // once per pass of a RECURSIVE run.
   OpenFailure failure = OpenFailure::None;
-  output = open_regular_file(name, O_WRONLY | O_CREAT, "wb", failure);
+  output.file = open_regular_file(name, O_WRONLY | O_CREAT, "wb", failure);
   // Put there since the run began: not ours to delete.
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
-  if (output == nullptr) fail_open(name, true);
+  if (output.file == nullptr) fail_open(name, true);
   // Decoding writes block by block, most of them short: a larger buffer
   // saves most of the writes. One output is open at a time, and it is
   // closed before the next one is opened.
   static char buffer[64 * 1024];
-  std::setvbuf(output, buffer, _IOFBF, sizeof buffer);
+  std::setvbuf(output.file, buffer, _IOFBF, sizeof buffer);
   // Only from here on is the output ours to delete when a pass fails.
   run_state().partialOutput = session.decodeTarget;
 }
@@ -93,11 +92,10 @@ void hand_over(ApplierSession& session) {
   ++session.pass;
   FILE* copy = open_temp(session.options.oldName);
   if (copy == nullptr) fatal_exit("Cannot open temporary file.", 15, true);
-  FILE* output = output_stream();
+  FILE* output = session.output.file;
   copy_bytes(output, copy, stream_size(output), kTemporaryFileName, kTemporaryFileName, true);
-  close_file(old_stream());
-  old_stream() = copy;
-  session.oldName = kTemporaryFileName;
+  close_file(session.old.file);
+  session.old = {copy, kTemporaryFileName};
   if (!session.options.quiet) step_back_a_line();
 }
 
@@ -106,20 +104,20 @@ void hand_over(ApplierSession& session) {
 bool beyond_every_record(const ApplierSession& session, std::int64_t oldSize) {
   if (oldSize <= kMaxFileSize) return false;
   if (session.pass == 1)
-    fail_with(11, false, "File %s is too large: files of 2 GiB or more are not supported.\n", session.oldName);
+    fail_with(11, false, "File %s is too large: files of 2 GiB or more are not supported.\n", session.old.name);
   return true;
 }
 
 // One pass; false when no record matched and the chain is complete.
 bool run_pass(ApplierSession& session, RecordTable& table) {
-  const std::int64_t oldSize = stream_size(old_stream());
-  const CheckedPatchFile& patch = table.check(session.options.patchName);
+  const std::int64_t oldSize = stream_size(session.old.file);
+  const CheckedPatchFile& patch = table.check();
   prepare_visited_table(session, patch.fileCount, patch.length);
   std::uint32_t oldCrc = 0;
   std::optional<ChosenRecord> record;
   if (!beyond_every_record(session, oldSize)) {
-    std::fseek(old_stream(), 0, SEEK_SET);
-    oldCrc = crc32_stream(old_stream(), true);
+    std::fseek(session.old.file, 0, SEEK_SET);
+    oldCrc = crc32_stream(session.old.file, true);
     record = table.choose(oldSize, oldCrc);
   }
   if (!record) {
@@ -131,7 +129,7 @@ bool run_pass(ApplierSession& session, RecordTable& table) {
     fatal_exit("\nCircular reference. Patch aborted.", 15, false);
   if (session.visited && record->number < session.visitedSize) session.visited[record->number] = 1;
 
-  if (std::fseek(patch_stream(), record->offset + kRecordFieldsSize, SEEK_SET) != 0)
+  if (std::fseek(session.patch.file, record->offset + kRecordFieldsSize, SEEK_SET) != 0)
     fatal_exit(kUnexpectedEnd, 15, false);
   record->identity = record->fields.crcNew == oldCrc && record->fields.blocks == 1;
   if (record->identity) session.recursive = false;
@@ -148,8 +146,7 @@ std::uint32_t visited_table_size(std::uint32_t fileCount, std::int64_t patchLeng
   return records_that_fit(fileCount, patchLength) + 1;
 }
 
-void run_passes(ApplierSession& session) {
-  static RecordTable table;
+void run_passes(ApplierSession& session, RecordTable& table) {
   while (run_pass(session, table)) {
     if (!session.recursive) {
       print_new_file_line(session, "", "9");

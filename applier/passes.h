@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "applier/record_table.h"
 #include "applier/session.h"
 
 namespace vd {
@@ -15,6 +16,6 @@ std::uint32_t visited_table_size(std::uint32_t fileCount, std::int64_t patchLeng
 
 // Runs passes until the chain is complete. On return the final result is in
 // the output file, whose stream is open for reading.
-void run_passes(ApplierSession& session);
+void run_passes(ApplierSession& session, RecordTable& table);
 
 }  // namespace vd

@@ -96,10 +96,11 @@ Beside copy_beside_oldfile(FILE* source, const char* sourceName, const char* old
 
 // Without a file beside the oldfile, the new version moves out of the
 // backupfile into a named temporary file before the backupfile is rewritten.
-FILE* move_out_of_backupfile(const char* backupName, Keeper& keeper) {
-  FILE* intermediate = open_temp(applier_session().options.oldName, &keeper.name);
+FILE* move_out_of_backupfile(const ApplierSession& session, Keeper& keeper) {
+  const char* backupName = session.output.name;
+  FILE* intermediate = open_temp(session.options.oldName, &keeper.name);
   if (intermediate == nullptr) fatal_exit("Cannot create temporary file.", 15, false);
-  FILE* output = output_stream();
+  FILE* output = session.output.file;
   std::fseek(output, 0, SEEK_SET);
   const CopyFault fault = copy_stream(output, intermediate, stream_size(output));
   if (fault != CopyFault::None || std::fflush(intermediate) != 0) {
@@ -118,9 +119,9 @@ void save_backup(ApplierSession& session, const Keeper& keeper) {
   // Until now the backupfile held this run's output, which a break removes;
   // from here on it is the user's copy of the oldfile.
   run_state().partialOutput.clear();
-  const char* backupName = session.decodeTarget.c_str();
-  close_file(output_stream());
-  output_stream() = nullptr;
+  const char* backupName = session.output.name;
+  close_file(session.output.file);
+  session.output.file = nullptr;
   FILE* oldFile = std::fopen(session.options.oldName, "rb");
   if (oldFile == nullptr) {
     report_open_failure(session.options.oldName);
@@ -157,8 +158,8 @@ void replace_oldfile(Beside& beside, FILE* source, const char* oldName, const Ke
 }
 
 void remove_intermediate(ApplierSession& session) {
-  close_file(output_stream());
-  output_stream() = nullptr;
+  close_file(session.output.file);
+  session.output.file = nullptr;
   if (session.outputReservation != nullptr) {
     close_file(session.outputReservation);
     session.outputReservation = nullptr;
@@ -176,13 +177,13 @@ void place_result(ApplierSession& session) {
   // delete; only a break before the backup is saved removes the backupfile,
   // which then holds nothing but this run's output.
   if (!session.options.backup) run_state().partialOutput.clear();
-  if (old_stream() != nullptr) close_file(old_stream());
-  old_stream() = nullptr;
+  if (session.old.file != nullptr) close_file(session.old.file);
+  session.old.file = nullptr;
 
   const char* oldName = session.options.oldName;
   Keeper keeper{session.decodeTarget, session.outputReservation};
   require_writable(oldName, keeper);
-  FILE* source = output_stream();
+  FILE* source = session.output.file;
   Beside beside = copy_beside_oldfile(source, keeper.name.c_str(), oldName, keeper);
   if (!session.options.backup) {
     replace_oldfile(beside, source, oldName, keeper);
@@ -194,7 +195,7 @@ void place_result(ApplierSession& session) {
   if (beside.file != nullptr)
     keeper = Keeper{beside.name, beside.file};
   else
-    source = movedOut = move_out_of_backupfile(session.decodeTarget.c_str(), keeper);
+    source = movedOut = move_out_of_backupfile(session, keeper);
   save_backup(session, keeper);
   replace_oldfile(beside, source, oldName, keeper);
   if (!session.options.quiet) std::printf(" Original file %s replaced.\n", oldName);

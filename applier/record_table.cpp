@@ -10,8 +10,9 @@ namespace vd {
 namespace {
 
 // Reads the magic and verifies CRC total; leaves the stream at the file count.
-void check_header(const char* patchName) {
-  FILE* patch = patch_stream();
+void check_header(const NamedStream& patchFile) {
+  FILE* patch = patchFile.file;
+  const char* patchName = patchFile.name;
   std::uint8_t magic[4] = {};
   const bool complete = std::fread(magic, 1, 4, patch) == 4;
   const MagicKind kind = complete ? classify_magic(magic) : MagicKind::Foreign;
@@ -34,12 +35,11 @@ bool looks_the_same(const struct stat& a, const struct stat& b) {
          same_time(a.st_mtim, b.st_mtim) && same_time(a.st_ctim, b.st_ctim);
 }
 
-ChosenRecord read_chosen(std::int64_t offset, std::uint32_t number) {
+ChosenRecord read_chosen(FILE* patch, std::int64_t offset, std::uint32_t number) {
   std::uint8_t bytes[kRecordFieldsSize];
-  if (std::fseek(patch_stream(), offset, SEEK_SET) != 0 ||
-      std::fread(bytes, 1, sizeof bytes, patch_stream()) != sizeof bytes)
+  if (std::fseek(patch, offset, SEEK_SET) != 0 || std::fread(bytes, 1, sizeof bytes, patch) != sizeof bytes)
     fatal_exit(kUnexpectedEnd, 15, false);
-  return ChosenRecord{offset, number, decode_record_fields(bytes), false};
+  return ChosenRecord{.offset = offset, .number = number, .fields = decode_record_fields(bytes), .identity = false};
 }
 
 }  // namespace
@@ -57,7 +57,7 @@ void RecordTable::read_keys() {
   const std::uint32_t room = records_that_fit(file_.fileCount, file_.length);
   keys_.reset(static_cast<Key*>(std::malloc(sizeof(Key) * (room + std::size_t{1}))));
   keyCount_ = 0;
-  const bool fits = walk_records(patch_stream(), file_.length, file_.fileCount,
+  const bool fits = walk_records(patch_.file, file_.length, file_.fileCount,
                                  [&](std::int64_t offset, const RecordFields& fields) {
                                    if (keyCount_ == room) keys_.reset();
                                    if (keys_) keys_[keyCount_++] = {offset, fields.filesize, fields.crcOld};
@@ -66,14 +66,14 @@ void RecordTable::read_keys() {
   if (!fits) fatal_exit(kUnexpectedEnd, 15, false);
 }
 
-const CheckedPatchFile& RecordTable::check(const char* patchName) {
+const CheckedPatchFile& RecordTable::check() {
   struct stat look;
-  const bool looked = fstat(fileno(patch_stream()), &look) == 0;
+  const bool looked = fstat(fileno(patch_.file), &look) == 0;
   if (checked_ && looked && looks_the_same(look, look_)) return file_;
   checked_ = false;
-  file_.length = stream_size(patch_stream());
-  check_header(patchName);
-  if (!read_u32(patch_stream(), file_.fileCount)) fatal_exit(kUnexpectedEnd, 15, false);
+  file_.length = stream_size(patch_.file);
+  check_header(patch_);
+  if (!read_u32(patch_.file, file_.fileCount)) fatal_exit(kUnexpectedEnd, 15, false);
   read_keys();
   look_ = look;
   checked_ = looked;
@@ -81,23 +81,23 @@ const CheckedPatchFile& RecordTable::check(const char* patchName) {
 }
 
 std::optional<ChosenRecord> RecordTable::choose(std::int64_t oldSize, std::uint32_t oldCrc) const {
-  if (!keys_) return select_record(file_.fileCount, file_.length, oldSize, oldCrc);
+  if (!keys_) return select_record(patch_.file, file_.fileCount, file_.length, oldSize, oldCrc);
   for (std::uint32_t i = keyCount_; i-- > 0;) {
     const Key& key = keys_[i];
-    if (key.crcOld == oldCrc && key.filesize == oldSize) return read_chosen(key.offset, i + 1);
+    if (key.crcOld == oldCrc && key.filesize == oldSize) return read_chosen(patch_.file, key.offset, i + 1);
   }
   return std::nullopt;
 }
 
-std::optional<ChosenRecord> select_record(std::uint32_t fileCount, std::int64_t patchLength,
+std::optional<ChosenRecord> select_record(FILE* patch, std::uint32_t fileCount, std::int64_t patchLength,
                                           std::int64_t oldSize, std::uint32_t oldCrc) {
   std::optional<ChosenRecord> chosen;
   std::uint32_t number = 0;
   const bool fits = walk_records(
-      patch_stream(), patchLength, fileCount, [&](std::int64_t offset, const RecordFields& fields) {
+      patch, patchLength, fileCount, [&](std::int64_t offset, const RecordFields& fields) {
         ++number;
         if (fields.crcOld == oldCrc && fields.filesize == oldSize)
-          chosen = ChosenRecord{offset, number, fields, false};
+          chosen = ChosenRecord{.offset = offset, .number = number, .fields = fields, .identity = false};
         return true;
       });
   if (!fits) fatal_exit(kUnexpectedEnd, 15, false);

@@ -32,13 +32,15 @@ struct CheckedPatchFile {
   std::uint32_t fileCount = 0;
 };
 
-// Reads the patch stream of the run state.
+// Reads the run's patch stream, which must outlive the table.
 class RecordTable {
  public:
+  explicit RecordTable(const NamedStream& patch) : patch_(patch) {}
+
   // Checks magic and CRC total and reads the records, unless the patch
   // stream is unchanged since the last check. Any fault ends the run with the
   // header's or the walk's message.
-  const CheckedPatchFile& check(const char* patchName);
+  const CheckedPatchFile& check();
 
   // The last record whose filesize and CRCold match, or none, from the
   // records the last check read (by walking the file when they could not be
@@ -58,6 +60,7 @@ class RecordTable {
 
   void read_keys();
 
+  const NamedStream& patch_;
   bool checked_ = false;
   struct stat look_ = {};
   CheckedPatchFile file_;
@@ -68,7 +71,7 @@ class RecordTable {
 
 // The same choice made by walking the patch stream's records. A chain of
 // records that runs past the end of the file ends the run.
-std::optional<ChosenRecord> select_record(std::uint32_t fileCount, std::int64_t patchLength,
+std::optional<ChosenRecord> select_record(FILE* patch, std::uint32_t fileCount, std::int64_t patchLength,
                                           std::int64_t oldSize, std::uint32_t oldCrc);
 
 }  // namespace vd

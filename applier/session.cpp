@@ -5,11 +5,6 @@
 
 namespace vd {
 
-ApplierSession& applier_session() {
-  static ApplierSession state;
-  return state;
-}
-
 FILE* open_input(const char* name) {
   OpenFailure failure = OpenFailure::None;
   FILE* stream = open_input_file(name, failure);
@@ -25,10 +20,10 @@ void fail_open(const char* name, bool deleteOutput) {
   fatal_exit(nullptr, 15, deleteOutput);
 }
 
-void close_or_fail(FILE*& stream, const char* name) {
-  const int closed = close_file(stream);
-  stream = nullptr;
-  if (closed != 0) fail_with(15, true, "Error while closing %s.\n", name);
+void close_or_fail(NamedStream& stream) {
+  const int closed = close_file(stream.file);
+  stream.file = nullptr;
+  if (closed != 0) fail_with(15, true, "Error while closing %s.\n", stream.name);
 }
 
 std::int64_t stream_size(FILE* stream) {

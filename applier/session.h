@@ -1,8 +1,8 @@
-// The applier's run state, shared by its driver, the pass loop, the decoder
-// and the placement of the result.
+// The applier's run state, owned by its driver and shared with the pass
+// loop, the decoder and the placement of the result.
 //
-// The three main streams live in the core's run state, so that fatal_exit
-// closes them on every way out.
+// The driver registers the three main streams with fatal_exit, which closes
+// them on every way out.
 #pragma once
 
 #include <cstdint>
@@ -27,20 +27,18 @@ struct ApplierSession {
   // DIRECT without a third argument decodes into a fresh temporary file; this
   // handle keeps its name registered, so that every way out removes it.
   FILE* outputReservation = nullptr;
-  // The name for messages about the old stream.
-  const char* oldName = nullptr;
+  // The file each pass decodes from (the oldfile, or a temporary copy in a
+  // later pass or in transformed form), the output (decodeTarget) and the
+  // patch file.
+  NamedStream old;
+  NamedStream output;
+  NamedStream patch;
   int pass = 1;
   // RECURSIVE: one flag per patch record that has been applied.
   std::unique_ptr<std::uint8_t[], FreeDeleter> visited;
   std::uint32_t visitedSize = 0;
   bool visitedTried = false;
 };
-
-ApplierSession& applier_session();
-
-inline FILE*& old_stream() { return run_state().streams[kOldSlot]; }
-inline FILE*& output_stream() { return run_state().streams[kNewSlot]; }
-inline FILE*& patch_stream() { return run_state().streams[kPatchSlot]; }
 
 // Opens a file the run reads (oldfile, patch file); one that is not a
 // regular file or cannot be opened ends the run (exit 15).
@@ -52,7 +50,7 @@ void report_open_failure(const char* name);
 [[noreturn]] void fail_open(const char* name, bool deleteOutput);
 // Closes the stream and clears it; a failed close ends the run (exit 15)
 // and deletes the partial output, whose last bytes may be lost.
-void close_or_fail(FILE*& stream, const char* name);
+void close_or_fail(NamedStream& stream);
 
 // The size of a stream; the stream is left at its start.
 std::int64_t stream_size(FILE* stream);

@@ -7,6 +7,8 @@
 namespace vd {
 namespace {
 
+// A plain process-wide flag: the signal handler can reach nothing else, and
+// may do no more than set it.
 volatile std::sig_atomic_t breakSignal = 0;
 int holds = 0;
 

@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <utility>
 
 #include "core/break_signal.h"
 #include "core/temp_files.h"
@@ -43,20 +44,29 @@ static void dispose_partial_output(RunState& state) {
   if (std::remove(name) == 0) std::printf("File %s deleted.\n", name);
 }
 
+static void release_run(RunState& state) {
+  const std::function<void()> release = std::move(state.releaseRun);
+  state.releaseRun = nullptr;
+  if (release) release();
+}
+
 void fatal_exit(const char* message, int code, bool deleteOutput) {
   RunState& state = run_state();
   std::free(state.buffer.data);
   state.buffer = {};
   if (message != nullptr) std::puts(message);
-  for (FILE*& stream : state.streams) {
-    if (stream != nullptr) close_file(stream);
-    stream = nullptr;
+  for (NamedStream* stream : state.streams) {
+    if (stream == nullptr || stream->file == nullptr) continue;
+    close_file(stream->file);
+    stream->file = nullptr;
   }
+  state.streams = {};
   if (deleteOutput && !state.partialOutput.empty())
     dispose_partial_output(state);
   else if (!state.createdOutput.empty())
     std::remove(state.createdOutput.c_str());
   close_all_temp_files();
+  release_run(state);
   std::fflush(stdout);
   if (state.exitHook) state.exitHook(code);
   std::exit(code);

@@ -5,6 +5,7 @@
 // message, deals with the partial output and ends the process.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,13 +25,25 @@ struct FreeDeleter {
   void operator()(void* p) const { std::free(p); }
 };
 
-// The run's main streams: slot 1 holds the maker's newfile and the
-// applier's output.
-enum StreamSlot { kOldSlot = 0, kNewSlot = 1, kPatchSlot = 2 };
+// A main stream of a run and the name its messages give it.
+struct NamedStream {
+  FILE* file = nullptr;
+  const char* name = "";
+};
 
+// What fatal_exit tears down. The programs' run records are their drivers'
+// own; a driver registers its record's streams and its release here. This
+// state itself stays process-wide: a break is noticed deep inside any loop
+// (check_break), and the failure helpers end the run from anywhere, without
+// the record passed down to them.
 struct RunState {
-  // Main streams (oldfile, newfile or output, patch file); fatal_exit closes them.
-  FILE* streams[3] = {nullptr, nullptr, nullptr};
+  // The run record's main streams (oldfile, newfile or output, patch file);
+  // fatal_exit closes those that are open.
+  std::array<NamedStream*, 3> streams{};
+  // Frees the heap blocks of the run record. Called last, once the partial
+  // output has been dealt with: restoring an existing patch file reads the
+  // run's image of it.
+  std::function<void()> releaseRun;
   // The output that a failure with the delete flag set must not leave behind.
   std::string partialOutput;
   // When set, a failure restores the partial output instead of deleting it,

@@ -17,6 +17,9 @@ struct TempNode {
   std::string name;
 };
 
+// Process-wide rather than in a run record: fatal_exit must remove every
+// temporary file on every way out, including a break noticed deep inside a
+// copy loop, where no record is at hand.
 std::list<TempNode>& registry() {
   static std::list<TempNode> nodes;
   return nodes;

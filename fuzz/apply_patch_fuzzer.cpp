@@ -167,7 +167,9 @@ void reset_session(ApplierSession& session, const Input& input) {
   session.recursive = session.options.recursive;
   session.decodeTarget = private_path("out");
   session.outputReservation = nullptr;
-  session.oldName = "old";
+  session.old.name = "old";
+  session.patch.name = "patch";
+  session.output.name = session.decodeTarget.c_str();
   session.pass = 1;
   session.visited.reset();
   session.visitedSize = 0;
@@ -183,10 +185,10 @@ FILE* open_input(const std::string& path, const Bytes& content, bool realFile) {
 }
 
 void close_after_success() {
-  for (FILE*& stream : run_state().streams) {
-    if (stream != nullptr) close_file(stream);
-    stream = nullptr;
+  for (NamedStream* stream : run_state().streams) {
+    if (stream != nullptr && stream->file != nullptr) close_file(stream->file);
   }
+  run_state().streams = {};
   close_all_temp_files();
 }
 
@@ -202,12 +204,14 @@ void run_one(const Input& input) {
   reset_run_state();
   run_state().copyMessagePrefix = "\n";
   fresh_working_buffer(input.bufferStart);
-  ApplierSession& session = applier_session();
+  ApplierSession session;
   reset_session(session, input);
-  old_stream() = open_input(oldPath, input.old, realFiles);
-  patch_stream() = open_input(patchPath, input.patch, realFiles);
+  run_state().streams = {&session.old, &session.output, &session.patch};
+  session.old.file = open_input(oldPath, input.old, realFiles);
+  session.patch.file = open_input(patchPath, input.patch, realFiles);
+  RecordTable table(session.patch);
   try {
-    run_passes(session);
+    run_passes(session, table);
     close_after_success();
   } catch (const RunEnded& ended) {
     check_failure(ended);

@@ -61,7 +61,8 @@ void fresh_working_buffer(std::uint32_t startSize) {
 
 void reset_run_state() {
   RunState& state = run_state();
-  for (FILE*& stream : state.streams) stream = nullptr;
+  state.streams = {};
+  state.releaseRun = nullptr;
   state.partialOutput.clear();
   state.restoreOutput = nullptr;
   state.exitHook = [](int code) { throw RunEnded{code}; };

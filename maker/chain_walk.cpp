@@ -68,6 +68,7 @@ bool ChainWalk::offer(std::int64_t q, std::int64_t length) {
 // skips none). Given a length a candidate needs to beat the best gain, it
 // would not have become the best, and the walk would not have ended at it.
 bool ChainWalk::try_candidate(std::int64_t q, std::int64_t needed) {
+  if (!spend(1)) return true;
   const std::int64_t maxLength = longest_possible(q);
   if (needed > maxLength) return false;
   if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) return false;
@@ -116,15 +117,41 @@ void ChainWalk::run() {
 // of the chain.
 void ChainWalk::raise_to_floor() {
   constexpr std::size_t kFewCandidates = 64;
-  if (suffixes == nullptr || chain.size() <= kFewCandidates) return;
+  if (chain.size() <= kFewCandidates) return;
+  if (suffixes == nullptr) {
+    raise_to_hinted_floor();
+    return;
+  }
   const bool fullLength = suffixes->longest_match() >= block_length_limit(mode);
-  const std::optional<std::int64_t> reached = fullLength ? lowest_full_length_gain() : strongest_gain();
-  if (!reached) return;
-  const std::int64_t floorGain = *reached - 1;
+  if (const auto reached = fullLength ? lowest_full_length_gain() : strongest_gain()) raise_floor_to(*reached);
+}
+
+// Without a suffix array, a candidate of the chain that a hint leads to
+// shows a gain the result reaches, unless the walk ends at a candidate of
+// full length first, which gains no less than the dearest full length.
+void ChainWalk::raise_to_hinted_floor() {
+  std::optional<std::int64_t> strongest;
+  for (const std::int64_t hint : hints) {
+    const std::int64_t q = hint - base;
+    if (q < 0 || q >= size || !std::binary_search(chain.begin(), chain.end(), q) || !spend(1)) continue;
+    const std::int64_t length =
+        keyLength + common_prefix(data + q + keyLength, target + keyLength, longest_possible(q) - keyLength);
+    if (length >= 3) strongest = std::max(strongest.value_or(INT64_MIN), length - cost_of(length, hint));
+  }
+  if (strongest) raise_floor_to(std::min(*strongest, lowest_full_length_gain()));
+}
+
+void ChainWalk::raise_floor_to(std::int64_t reached) {
+  const std::int64_t floorGain = reached - 1;
   if (best && best->gain() >= floorGain) return;
   MatchCandidate floor;
   floor.cost = static_cast<int>(-floorGain);
   best = floor;
+}
+
+bool ChainWalk::spend(std::int64_t work) {
+  workLeft -= work;
+  return workLeft >= 0;
 }
 
 // None when no position of the file agrees for 3 bytes.
@@ -187,7 +214,9 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       checkedGain = best->gain();
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       needed = length_to_beat_best(q);
-      if (searchable) {
+      if (!searchable) {
+        if (const auto rarer = rarer_chain(segment, next, needed)) return walk_shifted(*rarer, q, segment.back());
+      } else {
         if (const auto listed = list_what_can_win(segment, next, needed, pattern.period != 0)) return walk_candidates(*listed, needed);
         if (runs_serve(pattern)) {
           std::int64_t resume = q;
@@ -224,6 +253,43 @@ std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t nex
   if (gain <= best->gain()) return std::nullopt;
   return suffixes->positions_agreeing(std::max<std::int64_t>(3, gain + cost_of(3, base + q)), most, q,
                                       segment.back());
+}
+
+// Without a suffix array: every candidate that can beat the best agrees for
+// `needed` bytes, so it also holds the key at each of those bytes, and its
+// position shifted by that many bytes is in the chain of that key. The
+// shortest of a few such chains, when well shorter than what is left of the
+// segment, holds every candidate the segment still needs, in order.
+std::optional<ChainWalk::ShiftedChain> ChainWalk::rarer_chain(Chain segment, std::size_t next, std::int64_t needed) {
+  constexpr std::int64_t kShiftsTried = 16;
+  constexpr std::size_t kWorthShifting = 64;
+  const std::size_t left = segment.size() - next;
+  const std::int64_t farthest = needed - keyLength;
+  if (left <= kWorthShifting || farthest < 1 || !spend(kShiftsTried)) return std::nullopt;
+  ShiftedChain rarest{segment, 0};
+  for (std::int64_t i = 1; i <= kShiftsTried; ++i) {
+    const std::int64_t shift = farthest * i / kShiftsTried;
+    const Chain shifted = lists->chain(key_at(target + shift, keyLength));
+    if (shifted.size() < rarest.chain.size()) rarest = {shifted, shift};
+  }
+  if (rarest.chain.size() * 4 > left) return std::nullopt;
+  return rarest;
+}
+
+// The candidates from `first` to `last` that the shifted chain leads to; a
+// shifted position need not be in the chain at all, so each is measured
+// from its first byte.
+bool ChainWalk::walk_shifted(const ShiftedChain& rarer, std::int64_t first, std::int64_t last) {
+  auto at = std::lower_bound(rarer.chain.begin(), rarer.chain.end(), first + rarer.shift);
+  for (; at != rarer.chain.end() && *at <= last + rarer.shift; ++at) {
+    if (!spend(1)) return true;
+    const std::int64_t q = *at - rarer.shift;
+    const std::int64_t needed = length_to_beat_best(q);
+    const std::int64_t maxLength = longest_possible(q);
+    if (needed > maxLength || data[q + needed - 1] != target[needed - 1]) continue;
+    if (offer(q, common_prefix(data + q, target, maxLength))) return true;
+  }
+  return false;
 }
 
 // Listing a position costs about as much as testing a candidate: a list pays
@@ -292,6 +358,7 @@ std::int64_t ChainWalk::run_candidate_length(std::int64_t q, std::int64_t runLef
 // of a shorter length tier. Those and the stretch's first are offered, in
 // order; `next` moves past the stretch's members in the segment.
 bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern) {
+  if (!spend(1)) return true;
   const std::int64_t first = segment[next];
   const std::int64_t run = pattern_run(data + first, target, pattern.period, size - first);
   const std::int64_t members = std::min<std::int64_t>(round_down(run - keyLength, pattern.period) / pattern.period + 1,
@@ -380,6 +447,7 @@ bool ChainWalk::walk_long_runs(std::int64_t& position, std::int64_t last, const 
 // `targetRun` bytes are known to agree. The one-byte test of
 // try_candidate decides whether measuring the rest can pay.
 bool ChainWalk::offer_if_it_can_win(std::int64_t q, std::int64_t targetRun) {
+  if (!spend(1)) return true;
   const std::int64_t needed = length_to_beat_best(q);
   if (needed > longest_possible(q)) return false;
   if (needed > targetRun && data[q + needed - 1] != target[needed - 1]) return false;

@@ -30,6 +30,7 @@
 #include <optional>
 #include <span>
 
+#include "maker/file_lists.h"
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
 #include "maker/price_cuts.h"
@@ -54,8 +55,15 @@ struct ChainWalk {
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
+  const FileLists* lists;  // the lists the chain comes from
+  // Reference-space positions likely to agree long, measured first where
+  // the file has no suffix array.
+  std::span<const std::int64_t> hints;
+  // Candidates the walk may still test; once spent, it stops unfinished.
+  std::int64_t workLeft = INT64_MAX;
 
   void run();
+  bool unfinished() const { return workLeft < 0; }
 
  private:
   int cost_of(std::int64_t length, std::int64_t q) const;
@@ -72,12 +80,21 @@ struct ChainWalk {
     std::int64_t run = 0;
   };
   void raise_to_floor();
+  void raise_to_hinted_floor();
+  void raise_floor_to(std::int64_t reached);
+  bool spend(std::int64_t work);
   std::optional<std::int64_t> strongest_gain() const;
   std::int64_t lowest_full_length_gain() const;
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);
   std::optional<Chain> list_what_can_win(Chain segment, std::size_t next, std::int64_t needed, bool patterned);
+  struct ShiftedChain {
+    Chain chain;
+    std::int64_t shift = 0;
+  };
+  std::optional<ShiftedChain> rarer_chain(Chain segment, std::size_t next, std::int64_t needed);
+  bool walk_shifted(const ShiftedChain& rarer, std::int64_t first, std::int64_t last);
   int target_period() const;
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);

@@ -45,11 +45,15 @@ MakerOptions parse_maker_command_line(int argc, char** argv) {
 
   MakerOptions options;
   if (line.find_value("vary", options.vary)) options.vary = clamp_vary(options.vary);
-  if (line.find_value("mode", options.mode) && (options.mode < 1 || options.mode > kHighestMode)) {
-    std::printf("Mode %ld not available: use 1 to %ld.\n", options.mode, kHighestMode);
-    fatal_exit(kMakerUsage, 5, false);
+  long mode = static_cast<long>(options.mode);
+  if (line.find_value("mode", mode)) {
+    if (mode < 1 || mode > kHighestMode) {
+      std::printf("Mode %ld not available: use 1 to %ld.\n", mode, kHighestMode);
+      fatal_exit(kMakerUsage, 5, false);
+    }
+    options.mode = static_cast<MakerMode>(mode);
   }
-  if (line.find_arg("auto")) options.mode = 0;
+  if (line.find_arg("auto")) options.mode = MakerMode::Auto;
   options.deep = line.find_arg("deep") != 0;
   options.verbose = line.find_arg("verbose") != 0;
   options.mem128 = line.find_arg("mem128") != 0;

@@ -12,10 +12,12 @@ namespace {
 
 class Encoder {
  public:
-  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode, bool linear, bool quiet)
+  Encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, CarriedState& carried, int mode,
+          bool linear, bool quiet)
       : session_(session),
         index_(index),
         result_(result),
+        carried_(carried),
         writer_(result.out),
         mode_(mode),
         linear_(linear),
@@ -38,6 +40,7 @@ class Encoder {
   MakerSession& session_;
   MatchIndex& index_;
   EncodeResult& result_;
+  CarriedState& carried_;
   BlockWriter writer_;
   const int mode_;
   const bool linear_;
@@ -54,9 +57,9 @@ class Encoder {
 };
 
 void Encoder::run() {
-  index_.state.running = 0;
+  index_.state = SearchState{.running = 0, .replacePosition = carried_.replacePosition};
   result_.blocks = 0;
-  if (mode_ == 1) result_.identical = true;
+  result_.identical = mode_ == 1 || carried_.identical;
   while (current_ < session_.newSize) {
     check_break();
     if (showsProgress_) show_progress(current_);
@@ -67,6 +70,7 @@ void Encoder::run() {
     ++result_.blocks;
   }
   if (mode_ == 1 && result_.blocks > 1) result_.identical = false;
+  carried_ = CarriedState{.replacePosition = index_.state.replacePosition, .identical = result_.identical};
   writer_.flush();
   result_.patchsize += writer_.written();
 }
@@ -131,17 +135,15 @@ void Encoder::write_data() {
   current_ = start + count;
 }
 
-void run_encoder(MakerSession& session, MatchIndex& index, EncodeResult& result, int mode,
-                 bool linear, bool quiet = false) {
-  Encoder(session, index, result, mode, linear, quiet).run();
-}
-
 }  // namespace
 
-void encode_mode3_linear(MakerSession& s, MatchIndex& i, EncodeResult& r) { run_encoder(s, i, r, 3, true); }
+void encode_mode3_linear(MakerSession& session, MatchIndex& index, EncodeResult& result, CarriedState& carried) {
+  Encoder(session, index, result, carried, 3, true, false).run();
+}
 
-void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet) {
-  run_encoder(session, index, result, mode, false, quiet);
+void encode_mode(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, CarriedState& carried,
+                 bool quiet) {
+  Encoder(session, index, result, carried, mode, false, quiet).run();
 }
 
 }  // namespace vd

@@ -1,19 +1,18 @@
 #include "maker/file_lists.h"
 
 #include <divsufsort.h>
+#include <sys/mman.h>
 
+#include <algorithm>
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "core/break_signal.h"
 
 namespace vd {
 namespace {
-
-// The list key is the bytes themselves, not a hash: 3D, 2D and simple lists
-// have 2^24, 2^16 and 2^8 buckets.
-std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
 
 // Filing a position touches the bucket of its key, and the keys of a file
 // fall all over the 2^24 buckets of 3D lists: even a file of a few hundred
@@ -37,12 +36,39 @@ void store_word(std::uint32_t* table, std::size_t word, std::uint64_t value) {
   std::memcpy(table + 2 * word, &value, sizeof value);
 }
 
+// A partition's positions lie all over the file; fetching the bytes of the
+// ones ahead while the current one is filed hides most of the misses.
+template <typename FileOne>
+void for_each_ahead(std::span<const std::uint32_t> positions, const std::uint8_t* data, FileOne file_one) {
+  constexpr std::size_t kAhead = 16;
+  for (std::size_t j = 0; j < positions.size(); ++j) {
+    if (j + kAhead < positions.size()) __builtin_prefetch(data + positions[j + kAhead]);
+    file_one(j, positions[j]);
+  }
+}
+
+// The lists of a large file take hundreds of megabytes, written all over:
+// in pages of 2 MB instead of 4 KB, the kernel takes a fault where it took
+// 512, and the processor misses its page tables far less often.
+void ask_for_large_pages(void* memory, std::size_t bytes) {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
+  const auto start = (reinterpret_cast<std::uintptr_t>(memory) + kLargePage - 1) & ~(kLargePage - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes) & ~(kLargePage - 1);
+  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
+#else
+  (void)memory;
+  (void)bytes;
+#endif
+}
+
 }  // namespace
 
 bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength) {
   if (nodeCount <= 0) return false;
   positions_ = static_cast<std::uint32_t*>(alloc(static_cast<std::size_t>(nodeCount), 2 * sizeof(std::uint32_t)));
   if (positions_ == nullptr) return false;
+  ask_for_large_pages(positions_, static_cast<std::size_t>(nodeCount) * 2 * sizeof(std::uint32_t));
   suffixes_ = reinterpret_cast<std::int32_t*>(positions_ + nodeCount);
   nodeCount_ = nodeCount;
   for (int keyLength = firstKeyLength; keyLength >= 1; --keyLength) {
@@ -69,74 +95,123 @@ void FileLists::release() {
   suffixesBuilt_ = false;
 }
 
-void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes) {
+void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed) {
   // A freshly allocated table is still zero; clearing more than the last
   // build wrote would touch its pages for nothing.
   std::memset(buckets_, 0, dirtyWords_ * sizeof(std::uint32_t));
-  const std::int64_t lastIndexed = size - keyLength_;
-  dense_ = keyLength_ == 3 && mark_present_keys(data, firstIndexed, lastIndexed);
-  if (!dense_) dirtyWords_ = 2 * bucket_count(keyLength_);
-  count_keys(data, firstIndexed, lastIndexed);
-  file_positions(data, firstIndexed, lastIndexed);
-  // Only the indexed positions are sorted: every position a search finds
-  // there is in a chain.
+  suffixesBuilt_ = false;
   suffixesFrom_ = firstIndexed;
-  const std::int64_t sorted = size - firstIndexed;
-  suffixesBuilt_ = withSuffixes && sorted > 0 && sorted <= nodeCount_ &&
-                   divsufsort(data + firstIndexed, suffixes_, static_cast<saidx_t>(sorted)) == 0;
+  const Partitions partitions = partition_by_first_byte(data, firstIndexed, size - keyLength_);
+  dense_ = keyLength_ == 3;
+  const bool filed = partitions.restsCarried ? file_partitions<true>(data, partitions) : file_partitions<false>(data, partitions);
+  if (!filed) {
+    // The rests carried were dealt in the order the partitions had before.
+    dense_ = false;
+    file_partitions<false>(data, partitions);
+  }
 }
 
-// The presence bits and ranks of the dense buckets; false, with the table
-// clear again, when the keys present are too many for dense buckets.
-bool FileLists::mark_present_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
+// Only the indexed positions are sorted: every position a search finds there
+// is in a chain.
+void FileLists::sort_suffixes(const std::uint8_t* data, std::int64_t size) {
+  const std::int64_t sorted = size - suffixesFrom_;
+  suffixesBuilt_ = sorted > 0 && sorted <= nodeCount_ &&
+                   divsufsort(data + suffixesFrom_, suffixes_, static_cast<saidx_t>(sorted)) == 0;
+}
+
+// Filing every position straight under its key writes all over the chains
+// and the buckets, a cache miss each. So the positions are first dealt out
+// by their first byte, and each of those 256 partitions is then filed by the
+// rest of its key, with counters that stay in the cache. Both steps keep the
+// positions in order. The second step goes through the memory the suffix
+// array takes later: the rest of each position's key, dealt out beside it so
+// that the file need not be read all over again, and room for the largest
+// partition. When the rests leave too little room for it (one byte value
+// fills most of the file, and then reading it again costs little), the file
+// is read again.
+FileLists::Partitions FileLists::partition_by_first_byte(const std::uint8_t* data, std::int64_t firstIndexed,
+                                                         std::int64_t lastIndexed) {
+  Partitions partitions;
+  auto& starts = partitions.starts;
+  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) ++starts[data[i] + 1];
+  std::uint32_t largest = 0;
+  for (std::size_t b = 1; b < starts.size(); ++b) {
+    largest = std::max(largest, starts[b]);
+    starts[b] += starts[b - 1];
+  }
+  partitions.restsCarried = largest <= nodeCount_ - rest_words(starts.back());
+  auto next = starts;
+  auto* rests = reinterpret_cast<std::uint16_t*>(suffixes_);
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
     if ((i & 0xFFFFF) == 0) check_break();
-    const std::uint32_t key = key_at(data + i, keyLength_);
-    store_word(buckets_, key >> 6, load_word(buckets_, key >> 6) | std::uint64_t{1} << (key & 63));
+    const std::uint32_t slot = next[data[i]]++;
+    positions_[slot] = static_cast<std::uint32_t>(i);
+    if (partitions.restsCarried) rests[slot] = static_cast<std::uint16_t>(key_at(data + i + 1, keyLength_ - 1));
   }
-  std::uint32_t present = 0;
-  for (std::size_t word = 0; word < kPresenceWords; ++word) {
-    buckets_[kRanksAt + word] = present;
-    present += static_cast<std::uint32_t>(std::popcount(load_word(buckets_, word)));
-  }
-  dirtyWords_ = kDenseBucketsAt + 2 * std::size_t{present};
-  if (dirtyWords_ <= 2 * bucket_count(keyLength_)) return true;
-  std::memset(buckets_, 0, kDenseBucketsAt * sizeof(std::uint32_t));
-  return false;
+  return partitions;
 }
 
-const std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
+// Words of the suffix array's memory that the rests of `count` keys take.
+std::int64_t FileLists::rest_words(std::uint32_t count) { return (std::int64_t{count} + 1) / 2; }
+
+// Files each partition's positions under their keys, in key order, so the
+// buckets are written one after another. With `dense`, false (and the table
+// clear again) when the keys present are too many for dense buckets.
+template <bool kRestsCarried>
+bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& partitions) {
+  const int restBits = 8 * (keyLength_ - 1);
+  std::vector<std::uint32_t> counts(std::size_t{1} << restBits);
+  const auto* rests = reinterpret_cast<const std::uint16_t*>(suffixes_);
+  auto* filed = reinterpret_cast<std::uint32_t*>(suffixes_) + (kRestsCarried ? rest_words(partitions.starts.back()) : 0);
+  std::uint32_t present = 0;
+  const std::size_t densePlaces = (table_words() - kDenseBucketsAt) / 2;
+  for (std::size_t first = 0; first + 1 < partitions.starts.size(); ++first) {
+    check_break();
+    const std::uint32_t from = partitions.starts[first];
+    const std::span<std::uint32_t> partition{positions_ + from, positions_ + partitions.starts[first + 1]};
+    const auto for_each_rest = [&](auto file_one) {
+      if constexpr (kRestsCarried) {
+        for (std::size_t j = 0; j < partition.size(); ++j) file_one(j, rests[from + j]);
+      } else {
+        for_each_ahead(partition, data, [&](std::size_t j, std::uint32_t i) { file_one(j, key_at(data + i + 1, keyLength_ - 1)); });
+      }
+    };
+    std::fill(counts.begin(), counts.end(), 0);
+    for_each_rest([&](std::size_t, std::uint32_t rest) { ++counts[rest]; });
+    std::uint32_t placed = 0;
+    for (std::size_t rest = 0; rest < counts.size(); ++rest) {
+      const std::uint32_t key = static_cast<std::uint32_t>(first << restBits | rest);
+      if (dense_ && (key & 63) == 0) buckets_[kRanksAt + (key >> 6)] = present;
+      const std::uint32_t count = counts[rest];
+      counts[rest] = placed;
+      if (count == 0) continue;
+      if (dense_ && ++present > densePlaces) {
+        std::memset(buckets_, 0, (kDenseBucketsAt + 2 * densePlaces) * sizeof(std::uint32_t));
+        return false;
+      }
+      std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : bucket_of(key);
+      bucket[0] = from + placed + 1;
+      bucket[1] = from + placed + count;
+      placed += count;
+    }
+    for_each_rest([&](std::size_t j, std::uint32_t rest) { filed[counts[rest]++] = partition[j]; });
+    std::copy(filed, filed + partition.size(), partition.begin());
+  }
+  dirtyWords_ = dense_ ? kDenseBucketsAt + 2 * std::size_t{present} : table_words();
+  return true;
+}
+
+std::uint32_t* FileLists::mark_present(std::uint32_t key, std::uint32_t rank) {
+  store_word(buckets_, key >> 6, load_word(buckets_, key >> 6) | std::uint64_t{1} << (key & 63));
+  return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
+}
+
+std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
   const std::uint64_t word = load_word(buckets_, key >> 6);
   const std::uint64_t bit = std::uint64_t{1} << (key & 63);
   if ((word & bit) == 0) return nullptr;
   const std::uint32_t rank = buckets_[kRanksAt + (key >> 6)] + static_cast<std::uint32_t>(std::popcount(word & (bit - 1)));
   return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
-}
-
-// Each key's count, in the second word of its bucket.
-void FileLists::count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
-  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    ++bucket_of(key_at(data + i, keyLength_))[1];
-  }
-}
-
-// A key's chain gets its place when the key first occurs, so that only the
-// buckets of keys that occur are touched; the second word then counts up to
-// the chain's end.
-void FileLists::file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed) {
-  std::uint32_t placed = 0;
-  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    std::uint32_t* bucket = bucket_of(key_at(data + i, keyLength_));
-    if (bucket[0] == 0) {
-      const std::uint32_t count = bucket[1];
-      bucket[0] = placed + 1;
-      bucket[1] = placed;
-      placed += count;
-    }
-    positions_[bucket[1]++] = static_cast<std::uint32_t>(i);
-  }
 }
 
 }  // namespace vd

@@ -5,6 +5,7 @@
 // holds the oldfile's suffix array.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -32,17 +33,18 @@ class FileLists {
   // simple lists could not be had (then nothing is held).
   bool allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength);
   void release();
-  // Files every position from `firstIndexed` whose key lies inside the data,
-  // and sorts the suffixes when asked to and there is room for them.
-  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed, bool withSuffixes);
+  // Files every position from `firstIndexed` whose key lies inside the data.
+  void build(const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed);
+  // Sorts the suffixes of the data last built, when there is room for them.
+  void sort_suffixes(const std::uint8_t* data, std::int64_t size);
 
   int key_length() const { return keyLength_; }
   // The bytes of the bucket table that the last build left untouched.
   std::size_t spared_bytes() const {
-    return keyLength_ == 0 ? 0 : (2 * (std::size_t{1} << (8 * keyLength_)) - dirtyWords_) * sizeof(std::uint32_t);
+    return keyLength_ == 0 ? 0 : (table_words() - dirtyWords_) * sizeof(std::uint32_t);
   }
   std::span<const std::uint32_t> chain(std::uint32_t key) const {
-    const std::uint32_t* bucket = dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
+    const std::uint32_t* bucket = bucket_of(key);
     if (bucket == nullptr || bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
@@ -52,13 +54,24 @@ class FileLists {
   std::int64_t suffixes_from() const { return suffixesFrom_; }
 
  private:
-  bool mark_present_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
-  const std::uint32_t* dense_bucket(std::uint32_t key) const;
-  std::uint32_t* bucket_of(std::uint32_t key) {
-    return const_cast<std::uint32_t*>(dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key});
+  // The list key is the bytes themselves, not a hash: 3D, 2D and simple
+  // lists have 2^24, 2^16 and 2^8 buckets, of two words each.
+  static std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
+  std::size_t table_words() const { return 2 * bucket_count(keyLength_); }
+  // The two words of a key's bucket; null for a key a dense table lacks.
+  std::uint32_t* bucket_of(std::uint32_t key) const {
+    return dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
   }
-  void count_keys(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
-  void file_positions(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+  std::uint32_t* dense_bucket(std::uint32_t key) const;
+  struct Partitions {
+    std::array<std::uint32_t, 257> starts{};  // of each first byte's positions
+    bool restsCarried = false;
+  };
+  Partitions partition_by_first_byte(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
+  static std::int64_t rest_words(std::uint32_t count);
+  template <bool kRestsCarried>
+  bool file_partitions(const std::uint8_t* data, const Partitions& partitions);
+  std::uint32_t* mark_present(std::uint32_t key, std::uint32_t rank);
 
   int keyLength_ = 0;
   std::uint32_t* buckets_ = nullptr;

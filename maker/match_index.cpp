@@ -37,33 +37,51 @@ void MatchIndex::remember_suffix_places() { placesWanted_ = true; }
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
-  oldLists_.build(session_.oldData, session_.oldSize, 0, true);
+  oldLists_.build(session_.oldData, session_.oldSize, 0);
+  unsortedWorkLeft_ = unsortedWorkAllowed_.value_or(session_.oldSize);
   const auto placeBytes = static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t);
   if (oldPlaces_) {
     std::memset(oldPlaces_.get(), 0, placeBytes);
   } else if (placesWanted_ && placeBytes > 0 && placeBytes <= oldLists_.spared_bytes()) {
     oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(placeBytes, 1)));
   }
-  // Without it the search walks the runs one by one, to the same result.
-  oldRuns_.build(session_.oldData, session_.oldSize);
+  oldRuns_.clear();
 }
+
+// Sorting the oldfile's suffixes costs about as much as testing one
+// candidate per byte of it. So the searches go without them, led by the
+// floors that hints give and by rarer chains, until they have tested that
+// many candidates: a search is never more than twice as dear as the better
+// of the two ways, and a newfile that mostly continues where it is, as a
+// new build of the same program does, never pays for the sorting at all.
+void MatchIndex::sort_old_suffixes() {
+  oldLists_.sort_suffixes(session_.oldData, session_.oldSize);
+  // Only the searches over the suffixes go from run to run. Without the run
+  // index they walk the runs one by one, to the same result.
+  oldRuns_.build(session_.oldData, session_.oldSize);
+  unsortedWorkLeft_ = INT64_MAX;
+}
+
+void MatchIndex::limit_unsorted_work(std::int64_t candidates) { unsortedWorkAllowed_ = candidates; }
 
 const FileLists& MatchIndex::old_lists() {
   if (oldListsDue_) build_old_lists();
+  if (unsortedWorkLeft_ != INT64_MAX) sort_old_suffixes();
   return oldLists_;
 }
 
 void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
-  patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize, true);
+  patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
+  patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
   erase_sorting_note();
 }
 
-void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data,
-                            std::int64_t size, std::int64_t base, int mode, std::int64_t p,
-                            std::optional<MatchCandidate>& best) const {
-  if (lists.key_length() == 0) return;
+bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
+                            std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
+                            std::int64_t& workLeft) const {
+  if (lists.key_length() == 0) return true;
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
   std::optional<SuffixSearch> suffixes;
@@ -72,29 +90,39 @@ void MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                      lists.suffixes_from());
     if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
   }
-  const CostContext context{state.running, state.replacePosition,
-                            std::int64_t{session_.oldSize} + session_.patchDataSize};
+  const CostContext context{.running = state.running,
+                            .replacePosition = state.replacePosition,
+                            .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
+  // Where the newfile goes on as the last match did, or as the data since
+  // then would have it continue.
+  const std::int64_t hints[] = {state.running, state.replacePosition, p + lastOffset_};
   PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
-  ChainWalk walk{lists.chain(key_at(target, lists.key_length())),
-                 lists.key_length(),
-                 data,
-                 size,
-                 base,
-                 mode,
-                 target,
-                 newLeft,
-                 context,
-                 cuts.update(mode, base, context),
-                 best,
-                 suffixes ? &*suffixes : nullptr,
-                 runs};
+  ChainWalk walk{.chain = lists.chain(key_at(target, lists.key_length())),
+                 .keyLength = lists.key_length(),
+                 .data = data,
+                 .size = size,
+                 .base = base,
+                 .mode = mode,
+                 .target = target,
+                 .newLeft = newLeft,
+                 .context = context,
+                 .priceCuts = cuts.update(mode, base, context),
+                 .best = best,
+                 .suffixes = suffixes ? &*suffixes : nullptr,
+                 .runs = runs,
+                 .lists = &lists,
+                 .hints = hints,
+                 .workLeft = workLeft};
   walk.run();
+  workLeft = walk.workLeft;
+  return !walk.unfinished();
 }
 
 std::optional<MatchCandidate> MatchIndex::remember(std::int64_t p, const MatchCandidate& candidate) {
   if (candidate.gain() < session_.minBlock) return std::nullopt;
   memoPosition_ = p;
   memo_ = candidate;
+  lastOffset_ = candidate.position - p;
   return candidate;
 }
 
@@ -105,8 +133,14 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   if (session_.newSize - p < 3) return std::nullopt;
   if (oldListsDue_) build_old_lists();
   std::optional<MatchCandidate> best;
-  walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best);
-  walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best);
+  if (!walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unsortedWorkLeft_)) {
+    sort_old_suffixes();
+    best.reset();
+    walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unsortedWorkLeft_);
+  }
+  std::int64_t unlimited = INT64_MAX;
+  walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best,
+             unlimited);
   if (!best) return std::nullopt;
   return remember(p, *best);
 }

@@ -35,8 +35,8 @@ struct MatchCandidate {
 // Search state shared with the encoders.
 struct SearchState {
   std::int64_t running = 0;  // end of the encoder's previous match block
-  // Set by the MODE 3, MODE 4 and linear encoders at every data block; it
-  // deliberately carries over from one encoder run to the next.
+  // Set by the encoders at every data block of MODE 3 and 4 and the linear
+  // search; an encoder run starts from the one the previous run handed on.
   std::int64_t replacePosition = 0;
 };
 
@@ -66,6 +66,10 @@ class MatchIndex {
   // position, scored with a distance penalty.
   std::optional<MatchCandidate> find_match_linear(std::int64_t p);
   void reset_match_memo() { memoPosition_ = -1; }
+  // How many candidates the searches may test before the oldfile's suffixes
+  // are sorted, for every state of the oldfile built from now on (0: sorted
+  // at the first search); by default one per byte of the oldfile.
+  void limit_unsorted_work(std::int64_t candidates);
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
   const FileLists& old_lists();
@@ -74,10 +78,13 @@ class MatchIndex {
   SearchState state;
 
  private:
-  void walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
-                  std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best) const;
+  // False when the walk spent `workLeft` before it finished.
+  bool walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
+                  std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
+                  std::int64_t& workLeft) const;
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
+  void sort_old_suffixes();
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
@@ -85,6 +92,8 @@ class MatchIndex {
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
   bool placesWanted_ = false;
+  std::optional<std::int64_t> unsortedWorkAllowed_;
+  std::int64_t unsortedWorkLeft_ = INT64_MAX;  // INT64_MAX once sorted
   std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
@@ -92,6 +101,7 @@ class MatchIndex {
   mutable PriceCuts patchPriceCuts_;
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
+  std::int64_t lastOffset_ = 0;  // from the newfile to the last match found
 };
 
 }  // namespace vd

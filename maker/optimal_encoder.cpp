@@ -352,6 +352,9 @@ OptimalOutcome ExactEncoder::run() {
     for (std::int64_t offset = 0; expand(offset); ++offset) {
     }
   }
+  // The greedy path is made to the end, so that the search state it leaves
+  // is the greedy encoder's.
+  greedy_.settled_after(session_.newSize);
   emitter_.finish();
   writer_.flush();
   result_.patchsize += writer_.written();

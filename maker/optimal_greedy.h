@@ -24,9 +24,9 @@ class GreedyPath {
     std::int64_t match;  // the reference position, or -1 for a data run
   };
 
-  // The search's minimum block is the caller's to set; the greedy encoder's
-  // decisions follow from it and from the search state, which this owns
-  // while it runs.
+  // The search's minimum block and the replace position it starts from
+  // are the caller's to set; the greedy encoder's decisions follow from
+  // them and from the search state, which this owns while it runs.
   GreedyPath(int mode, const MakerSession& session, MatchIndex& index, const BlockPrices& prices);
 
   // The greedy match that covers newfile position p, as a match starting at p.

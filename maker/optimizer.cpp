@@ -62,9 +62,10 @@ class Optimizer {
   const bool deep_;
   const bool optimal_;
   EncodeResult best_;
-  // Only a MODE 1 run writes `identical`; the other MODEs carry the value of
-  // the last MODE 1 candidate, which decides when the search stops early.
-  bool candidateIdentical_ = false;
+  // Handed from each candidate to the next: the other MODEs carry the
+  // `identical` of the last MODE 1 candidate, which decides when the search
+  // stops early.
+  CarriedState carried_;
   int relocOld_ = 0;
   int relocNew_ = 0;
   int pass_ = 0;
@@ -118,16 +119,14 @@ bool Optimizer::run_candidate(int mode, int vary) {
   EncodeResult candidate;
   candidate.mode = mode;
   candidate.vary = vary;
-  candidate.identical = candidateIdentical_;
   candidate.relocOld = relocOld_;
   candidate.relocNew = relocNew_;
   candidate.out = open_temp(s_.patchName);
   if (candidate.out == nullptr) fatal_exit("Cannot open temporary file.", 15, s_.created);
   if (optimal_)
-    encode_optimal(mode, s_, index_, candidate);
+    encode_optimal(mode, s_, index_, candidate, carried_);
   else
-    encode_mode(mode, s_, index_, candidate);
-  candidateIdentical_ = candidate.identical;
+    encode_mode(mode, s_, index_, candidate, carried_);
   const std::int64_t size = candidate.patchsize;
   keep_smaller(candidate);
   if (s_.verbose) show_candidate_size(size);

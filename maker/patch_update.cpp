@@ -19,22 +19,6 @@
 namespace vd {
 namespace {
 
-struct UpdateState {
-  // Holds the lock until the process ends, whatever becomes of the stream.
-  int lockFd = -1;
-  // The path renamed onto, and the copy beside it while one is being made.
-  std::string target;
-  std::string beside;
-  // The journal of an append in place, while one is under way.
-  std::string journal;
-};
-
-UpdateState& update() {
-  static UpdateState state;
-  return state;
-}
-
-
 // Opening is never allowed to block (a FIFO): the file is refused instead.
 int open_or_create(const char* name, bool& created) {
   created = false;
@@ -95,8 +79,7 @@ bool rewrite_differences(const char* path, const std::uint8_t* original, std::in
 
 // The patch file existed before the run: a failure leaves it with exactly
 // the bytes it had, instead of deleting it with the records it held.
-bool restore_patch_file(const MakerSession& session) {
-  UpdateState& u = update();
+bool restore_patch_file(const MakerSession& session, const PatchUpdate& u) {
   if (!u.beside.empty()) return unlink(u.beside.c_str()) == 0 || errno == ENOENT;
   if (!rewrite_differences(session.patchName, session.patchData, session.patchDataSize)) return false;
   // Only a file known to be whole again may lose its journal.
@@ -104,8 +87,7 @@ bool restore_patch_file(const MakerSession& session) {
   return true;
 }
 
-bool copy_beside(const MakerSession& session) {
-  UpdateState& u = update();
+bool copy_beside(const MakerSession& session, PatchUpdate& u, NamedStream& patch) {
   u.target = replacement_target(session.patchName);
   FILE* beside = u.target.empty() ? nullptr : create_beside(u.target, u.beside);
   if (beside == nullptr) return false;
@@ -117,16 +99,14 @@ bool copy_beside(const MakerSession& session) {
     u.beside.clear();
     return false;
   }
-  FILE*& patchStream = run_state().streams[kPatchSlot];
-  close_file(patchStream);
-  patchStream = beside;
+  close_file(patch.file);
+  patch.file = beside;
   return true;
 }
 
 }  // namespace
 
-FILE* open_patch_file(const char* name) {
-  UpdateState& u = update();
+FILE* open_patch_file(const char* name, PatchUpdate& u) {
   bool created = false;
   u.lockFd = open_locked(name, created);
   if (recover_patch_file(name, u.lockFd, true) != Recovery::Clean) fatal_exit(nullptr, 15, false);
@@ -141,13 +121,12 @@ FILE* open_patch_file(const char* name) {
   return stream;
 }
 
-void protect_existing_patch_file(MakerSession& session) {
-  run_state().restoreOutput = [&session] { return restore_patch_file(session); };
+void protect_existing_patch_file(const MakerSession& session, const PatchUpdate& update) {
+  run_state().restoreOutput = [&session, &update] { return restore_patch_file(session, update); };
 }
 
-void begin_update(MakerSession& session) {
-  UpdateState& u = update();
-  if (copy_beside(session)) {
+void begin_update(MakerSession& session, PatchUpdate& u, NamedStream& patch) {
+  if (copy_beside(session, u, patch)) {
     session.patchPath = u.beside;
     return;
   }
@@ -155,22 +134,17 @@ void begin_update(MakerSession& session) {
     fail_with(15, false, "\nCannot create a journal for %s.\n\n", session.patchName);
 }
 
-FILE* reopen_for_update(const MakerSession& session) {
-  const UpdateState& u = update();
-  FILE*& patchStream = run_state().streams[kPatchSlot];
-  close_or_fail(patchStream, session.patchName, u.beside.empty() ? close_file : close_keeping_file);
-  patchStream = std::fopen(session.patchPath.c_str(), "r+b");
-  if (patchStream == nullptr) fail_open(session.patchName, 15, true);
-  if (!u.beside.empty()) register_temp_file(patchStream, u.beside);
-  return patchStream;
+void reopen_for_update(const MakerSession& session, const PatchUpdate& u, NamedStream& patch) {
+  close_or_fail(patch.file, patch.name, u.beside.empty() ? close_file : close_keeping_file);
+  patch.file = std::fopen(session.patchPath.c_str(), "r+b");
+  if (patch.file == nullptr) fail_open(patch.name, 15, true);
+  if (!u.beside.empty()) register_temp_file(patch.file, u.beside);
 }
 
-void commit_update(const MakerSession& session) {
-  UpdateState& u = update();
+void commit_update(const MakerSession& session, PatchUpdate& u, NamedStream& patch) {
   if (!u.beside.empty()) {
-    FILE*& patchStream = run_state().streams[kPatchSlot];
-    FILE* finished = patchStream;
-    patchStream = nullptr;
+    FILE* finished = patch.file;
+    patch.file = nullptr;
     if (!commit_beside(finished, u.beside, u.target)) fail_write(session.patchName);
     u.beside.clear();
   } else if (!u.journal.empty()) {

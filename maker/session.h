@@ -13,8 +13,12 @@ namespace vd {
 
 using HeapBytes = std::unique_ptr<std::uint8_t[], FreeDeleter>;
 
+// The MODE a run codes its block stream in, numbered as the type word
+// stores it, or AUTO, which has the optimizer choose one.
+enum class MakerMode { Auto = 0, Mode1 = 1, Mode2 = 2, Mode3 = 3, Mode4 = 4 };
+
 struct MakerOptions {
-  long mode = 3;  // 0 stands for AUTO
+  MakerMode mode = MakerMode::Mode3;
   long vary = 0;
   bool deep = false;
   bool verbose = false;
@@ -65,6 +69,15 @@ struct EncodeResult {
   bool identical = false;
   std::int32_t relocOld = 0;
   std::int32_t relocNew = 0;
+};
+
+// What one encoder run hands on to the next candidate of the optimizer: the
+// position a replace data block would continue at, which the last data
+// block of the previous run set, and whether the last MODE 1 run coded the
+// newfile as one match block, which only a MODE 1 run decides.
+struct CarriedState {
+  std::int64_t replacePosition = 0;
+  bool identical = false;
 };
 
 }  // namespace vd

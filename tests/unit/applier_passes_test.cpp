@@ -37,8 +37,8 @@ class SelectionTest : public testing::Test {
     }
   }
   void TearDown() override {
-    if (patch_stream() != nullptr) std::fclose(patch_stream());
-    patch_stream() = nullptr;
+    if (patch_ != nullptr) std::fclose(patch_);
+    patch_ = nullptr;
     std::remove(scratch("selection").c_str());
   }
 
@@ -57,12 +57,13 @@ class SelectionTest : public testing::Test {
     const std::string path = scratch("selection");
     FILE* stream = std::fopen(path.c_str(), "w+b");
     std::fwrite(file_.data(), 1, file_.size(), stream);
-    patch_stream() = stream;
+    patch_ = stream;
   }
 
   std::int64_t length() const { return static_cast<std::int64_t>(file_.size()); }
 
   std::vector<std::uint8_t> file_ = std::vector<std::uint8_t>(12, 0);
+  FILE* patch_ = nullptr;
 };
 
 TEST_F(SelectionTest, TheLastMatchingRecordWins) {
@@ -71,7 +72,7 @@ TEST_F(SelectionTest, TheLastMatchingRecordWins) {
   add_record(100, 0xAAAA);
   add_record(200, 0xAAAA);
   open_patch();
-  const auto chosen = select_record(4, length(), 100, 0xAAAA);
+  const auto chosen = select_record(patch_, 4, length(), 100, 0xAAAA);
   ASSERT_TRUE(chosen.has_value());
   EXPECT_EQ(chosen->number, 3u);
   EXPECT_EQ(chosen->offset, 12 + 2 * 24);
@@ -80,8 +81,8 @@ TEST_F(SelectionTest, TheLastMatchingRecordWins) {
 TEST_F(SelectionTest, SizeAndCrcMustBothMatch) {
   add_record(100, 0xAAAA);
   open_patch();
-  EXPECT_FALSE(select_record(1, length(), 101, 0xAAAA).has_value());
-  EXPECT_FALSE(select_record(1, length(), 100, 0xAAAB).has_value());
+  EXPECT_FALSE(select_record(patch_, 1, length(), 101, 0xAAAA).has_value());
+  EXPECT_FALSE(select_record(patch_, 1, length(), 100, 0xAAAB).has_value());
 }
 
 using SelectionDeathTest = SelectionTest;
@@ -90,13 +91,13 @@ TEST_F(SelectionDeathTest, ARecordReachingPastTheEndIsRefused) {
   add_record(100, 0xAAAA, 5000);
   add_record(100, 0xAAAA);
   open_patch();
-  EXPECT_EXIT(select_record(2, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
+  EXPECT_EXIT(select_record(patch_, 2, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
 }
 
 TEST_F(SelectionDeathTest, AForgedCountEndsAtTheEndOfTheFile) {
   add_record(100, 0xAAAA);
   open_patch();
-  EXPECT_EXIT(select_record(0xFFFFFFFFu, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
+  EXPECT_EXIT(select_record(patch_, 0xFFFFFFFFu, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
 }
 
 TEST_F(SelectionDeathTest, APatchsizeTooSmallForTheFieldsIsRefused) {
@@ -104,7 +105,7 @@ TEST_F(SelectionDeathTest, APatchsizeTooSmallForTheFieldsIsRefused) {
   add_record(100, 0xAAAA, 0);
   add_record(100, 0xAAAA);
   open_patch();
-  EXPECT_EXIT(select_record(2, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
+  EXPECT_EXIT(select_record(patch_, 2, length(), 100, 0xAAAA), testing::ExitedWithCode(15), "");
 }
 
 }  // namespace

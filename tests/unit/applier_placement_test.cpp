@@ -40,6 +40,19 @@ std::string read_file(const std::string& path) {
   return text.str();
 }
 
+// A DIRECT run's session holding the verified output open, with its streams
+// registered with fatal_exit as the driver registers them.
+ApplierSession& direct_session(const std::string& oldName, const std::string& decodeTarget) {
+  static ApplierSession session;
+  session.options.oldName = oldName.c_str();
+  session.options.direct = true;
+  session.options.quiet = true;
+  session.decodeTarget = decodeTarget;
+  session.output = {std::fopen(decodeTarget.c_str(), "rb"), session.decodeTarget.c_str()};
+  run_state().streams = {&session.old, &session.output, &session.patch};
+  return session;
+}
+
 class PlacementTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -105,12 +118,7 @@ TEST_F(PlacementTest, AFailedRewriteOfTheOldfileKeepsTheIntermediateFile) {
     std::signal(SIGXFSZ, SIG_IGN);
     const rlimit limit{8192, 8192};
     setrlimit(RLIMIT_FSIZE, &limit);
-    ApplierSession& session = applier_session();
-    session.options.oldName = oldName.c_str();
-    session.options.direct = true;
-    session.options.quiet = true;
-    session.decodeTarget = interName;
-    output_stream() = std::fopen(session.decodeTarget.c_str(), "rb");
+    ApplierSession& session = direct_session(oldName, interName);
     run_state().partialOutput = session.decodeTarget;
     place_result(session);
     std::exit(0);
@@ -133,13 +141,8 @@ TEST_F(PlacementTest, AFailedBackupKeepsTheNewVersionInANamedFile) {
   mkdir(tempDir.c_str(), 0700);
   auto run = [&] {
     setenv("TMPDIR", tempDir.c_str(), 1);
-    ApplierSession& session = applier_session();
-    session.options.oldName = oldName.c_str();
-    session.options.direct = true;
+    ApplierSession& session = direct_session(oldName, backupName);
     session.options.backup = true;
-    session.options.quiet = true;
-    session.decodeTarget = backupName;
-    output_stream() = std::fopen(session.decodeTarget.c_str(), "rb");
     place_result(session);
     std::exit(0);
   };

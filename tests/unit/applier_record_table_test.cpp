@@ -52,19 +52,19 @@ class RecordTableTest : public testing::Test {
     }
   }
   void TearDown() override {
-    if (patch_stream() != nullptr) std::fclose(patch_stream());
-    patch_stream() = nullptr;
+    if (patch_.file != nullptr) std::fclose(patch_.file);
+    patch_.file = nullptr;
   }
 
   void open_patch(const Bytes& content) {
-    if (patch_stream() != nullptr) std::fclose(patch_stream());
-    patch_stream() = test::stream_with(content);
+    if (patch_.file != nullptr) std::fclose(patch_.file);
+    patch_.file = test::stream_with(content);
   }
 
   // Rewrites the open file in place, as another program could, and moves its
   // modification time: a change within one tick of the clock must show too.
   void rewrite_patch(const Bytes& content) {
-    FILE* patch = patch_stream();
+    FILE* patch = patch_.file;
     std::fseek(patch, 0, SEEK_SET);
     std::fwrite(content.data(), 1, content.size(), patch);
     std::fflush(patch);
@@ -73,6 +73,8 @@ class RecordTableTest : public testing::Test {
     const timespec times[2] = {info.st_atim, {info.st_mtim.tv_sec - 5, info.st_mtim.tv_nsec}};
     futimens(fileno(patch), times);
   }
+
+  NamedStream patch_{.name = "p"};
 };
 
 void expect_same_choice(const std::optional<ChosenRecord>& fromTable,
@@ -98,8 +100,8 @@ TEST_F(RecordTableTest, ChoosesWhatAWalkOfTheFileChooses) {
     }
     const Bytes file = patch_file(keys, streamBytes);
     open_patch(file);
-    RecordTable table;
-    const CheckedPatchFile& checked = table.check("p");
+    RecordTable table(patch_);
+    const CheckedPatchFile& checked = table.check();
     EXPECT_EQ(checked.length, static_cast<std::int64_t>(file.size()));
     EXPECT_EQ(checked.fileCount, keys.size());
     for (std::int32_t size = 4; size <= 6; ++size) {
@@ -107,7 +109,7 @@ TEST_F(RecordTableTest, ChoosesWhatAWalkOfTheFileChooses) {
         const std::string what = "seed " + std::to_string(seed) + ", size " + std::to_string(size) +
                                  ", crc " + std::to_string(crc);
         expect_same_choice(table.choose(size, crc),
-                           select_record(checked.fileCount, checked.length, size, crc), what);
+                           select_record(patch_.file, checked.fileCount, checked.length, size, crc), what);
       }
     }
   }
@@ -120,11 +122,11 @@ TEST_F(RecordTableTest, AFileRewrittenSinceTheLastCheckIsReadAgain) {
   const Bytes after = patch_file({{5, 3}, {6, 2}}, {0, 3});
   ASSERT_EQ(before.size(), after.size());
   open_patch(before);
-  RecordTable table;
-  table.check("p");
+  RecordTable table(patch_);
+  table.check();
   ASSERT_TRUE(table.choose(5, 1).has_value());
   rewrite_patch(after);
-  table.check("p");
+  table.check();
   EXPECT_FALSE(table.choose(5, 1).has_value());
   const auto chosen = table.choose(5, 3);
   ASSERT_TRUE(chosen.has_value());
@@ -135,12 +137,12 @@ using RecordTableDeathTest = RecordTableTest;
 
 TEST_F(RecordTableDeathTest, AFileGrownSinceTheLastCheckHasItsCrcTotalCheckedAgain) {
   open_patch(patch_file({{5, 1}}, {2}));
-  RecordTable table;
-  table.check("p");
-  std::fseek(patch_stream(), 0, SEEK_END);
-  std::fputc('x', patch_stream());
-  std::fflush(patch_stream());
-  EXPECT_EXIT(table.check("p"), testing::ExitedWithCode(15), "");
+  RecordTable table(patch_);
+  table.check();
+  std::fseek(patch_.file, 0, SEEK_END);
+  std::fputc('x', patch_.file);
+  std::fflush(patch_.file);
+  EXPECT_EXIT(table.check(), testing::ExitedWithCode(15), "");
 }
 
 }  // namespace

@@ -44,9 +44,9 @@ TEST(FileLists, ChainsHoldEveryPositionOfTheirKeyInOrderAtEveryLevel) {
     FileLists lists;
     ASSERT_TRUE(lists.allocate(&std::calloc, static_cast<std::int64_t>(first.size()), keyLength));
     ASSERT_EQ(lists.key_length(), keyLength);
-    lists.build(first.data(), static_cast<std::int64_t>(first.size()), 0, false);
+    lists.build(first.data(), static_cast<std::int64_t>(first.size()), 0);
     expect_chains_by_hand(lists, first, 0);
-    lists.build(second.data(), static_cast<std::int64_t>(second.size()), 12, false);
+    lists.build(second.data(), static_cast<std::int64_t>(second.size()), 12);
     expect_chains_by_hand(lists, second, 12);
   }
 }

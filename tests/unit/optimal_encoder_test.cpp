@@ -48,7 +48,8 @@ ExactRun run_exact(int mode, const EncodeInput& in) {
 
 EncodeOutput run_optimal(int mode, const EncodeInput& in) {
   return test::run_coder(mode, in, [mode](MakerSession& s, MatchIndex& index, EncodeResult& result) {
-    encode_optimal(mode, s, index, result);
+    CarriedState carried;
+    encode_optimal(mode, s, index, result, carried);
   });
 }
 

@@ -205,6 +205,7 @@ TEST(RoundTrip, LargeOldfileFarPositions) {
   ASSERT_TRUE(index.allocate(false, false));
   index.build_old_index("old");
   testing::internal::GetCapturedStdout();
+  CarriedState carried;
   for (int mode = 1; mode <= 4; ++mode) {
     index.reset_match_memo();
     EncodeResult result;
@@ -212,7 +213,7 @@ TEST(RoundTrip, LargeOldfileFarPositions) {
     result.mode = mode;
     result.out = std::tmpfile();
     testing::internal::CaptureStdout();
-    encode_mode(mode, files.session, index, result);
+    encode_mode(mode, files.session, index, result, carried);
     testing::internal::GetCapturedStdout();
     const Bytes stream = test::read_whole_stream(result.out);
     std::fclose(result.out);

@@ -21,7 +21,8 @@ struct SortedFile {
 
   explicit SortedFile(Bytes bytes) : data(std::move(bytes)) {
     EXPECT_TRUE(lists.allocate(&std::calloc, static_cast<std::int64_t>(data.size()), 3));
-    lists.build(data.data(), static_cast<std::int64_t>(data.size()), 0, true);
+    lists.build(data.data(), static_cast<std::int64_t>(data.size()), 0);
+    lists.sort_suffixes(data.data(), static_cast<std::int64_t>(data.size()));
   }
   std::int64_t size() const { return static_cast<std::int64_t>(data.size()); }
   // How many bytes from position q agree with the target, at most `limit`.
@@ -48,11 +49,18 @@ TEST(SuffixSearch, TheSuffixArraySortsEveryPosition) {
   EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool b) { return b; }));
 }
 
-TEST(SuffixSearch, PatchFileListsGetNoSuffixArray) {
+TEST(SuffixSearch, SuffixesAreSortedOnlyWhenAskedAndFromTheFirstIndexedPosition) {
   Bytes data(100, 'x');
   FileLists lists;
   ASSERT_TRUE(lists.allocate(&std::calloc, 100 - 12, 3));
-  lists.build(data.data(), 100, 12, false);
+  lists.build(data.data(), 100, 12);
+  EXPECT_EQ(lists.suffixes(), nullptr);
+  lists.sort_suffixes(data.data(), 100);
+  ASSERT_NE(lists.suffixes(), nullptr);
+  EXPECT_EQ(lists.suffixes_from(), 12);
+  // A run sorts from its end: the shortest suffix first.
+  EXPECT_EQ(lists.suffixes()[0], 100 - 12 - 1);
+  lists.build(data.data(), 100, 12);
   EXPECT_EQ(lists.suffixes(), nullptr);
 }
 

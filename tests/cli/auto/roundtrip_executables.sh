@@ -6,6 +6,7 @@
 # not recognised), a pair where only the oldfile is an executable, and an
 # identity record of an executable made with AUTO (reloc 2 2).
 source "$CASES/auto/hunks.bash"
+source "$CASES/auto/roundtrip.bash"
 cp "$HUNKS/vscode-amiga-assembly/gencop.1-6dd1100" gencop_old
 cp "$HUNKS/vscode-amiga-assembly/gencop.2-ad47a0c" gencop_new
 cp "$HUNKS/amitools/exec_initres/exec_initres_vc.1-96760c5" drel_old
@@ -18,19 +19,6 @@ python3 "$TOOL" transform audio audio_diff
 python3 "$TOOL" unrecognised audio_diff audio_diff_plain
 python3 "$TOOL" unrecognised lib_new lib_new_plain
 cp lib_old lib_same
-trip() {  # label old new maker-words...
-  local label=$1 old=$2 new=$3
-  shift 3
-  rm -f patch out
-  Vardelta "$old" "$new" patch "$@" > /dev/null
-  echo "$label: maker exit $?"
-  Varmend "$old" patch out QUIET
-  echo "$label: applier exit $?"
-  if [ ! -f out ]; then echo "$label: no output file"
-  elif cmp -s out "$new"; then echo "$label: newfile rebuilt"
-  else echo "$label: output differs from the newfile"
-  fi
-}
 for words in "MODE 1" "MODE 2" "MODE 3" "MODE 4" "AUTO" "AUTO DEEP"; do
   trip "gencop $words" gencop_old gencop_new $words
   trip "drel32 $words" drel_old drel_new $words

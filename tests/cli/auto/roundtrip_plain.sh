@@ -2,6 +2,7 @@
 # DEEP: Varmend rebuilds the newfile byte for byte from the oldfile and the
 # patch file. Also the records the optimizer stops early on: identical files
 # (an identity record) and an empty newfile.
+source "$CASES/auto/roundtrip.bash"
 python3 - <<'PY'
 import random
 r = random.Random(4)
@@ -18,19 +19,6 @@ open("small_new", "wb").write(b"ABCDEFGHxyIJKLMNOP")
 PY
 cp old same
 : > empty
-trip() {  # label old new maker-words...
-  local label=$1 old=$2 new=$3
-  shift 3
-  rm -f patch out
-  Vardelta "$old" "$new" patch "$@" > /dev/null
-  echo "$label: maker exit $?"
-  Varmend "$old" patch out QUIET
-  echo "$label: applier exit $?"
-  if [ ! -f out ]; then echo "$label: no output file"
-  elif cmp -s out "$new"; then echo "$label: newfile rebuilt"
-  else echo "$label: output differs from the newfile"
-  fi
-}
 for words in "MODE 1" "MODE 2" "MODE 3" "MODE 4" "AUTO" "AUTO DEEP"; do
   trip "$words" old new $words
   trip "small $words" small_old small_new $words

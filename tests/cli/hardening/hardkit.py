@@ -13,6 +13,7 @@ a file's bytes makes.
 Not a case itself; the cases import it.
 """
 import glob
+import hashlib
 import os
 import random
 import re
@@ -291,3 +292,29 @@ def records(data):
         at += 4 + f[0]
     expect(at == len(data), "record chain does not end at the end of the file")
     return found
+
+
+_sound_patch_files = set()
+
+
+def both_records_apply(data, saved, fields_of_second=None):
+    """A patch file that an append of a second record to `saved` left: both
+    records complete, the first unchanged, the second with the fields
+    (filesize, CRCold, CRCnew) given, and both rebuilding their newfiles
+    (n1 from o1 and n2 from o2) with the applier. A content already found
+    sound is not checked again."""
+    digest = hashlib.sha256(data).hexdigest()
+    if digest in _sound_patch_files:
+        return
+    found = records(data)
+    expect(len(found) == 2, "two records expected, found %d" % len(found))
+    expect(data[12:len(saved)] == saved[12:], "the first record changed")
+    if fields_of_second is not None:
+        expect(tuple(found[1][2:]) == fields_of_second, "fields of the new record")
+    write("check.patch", data)
+    for old, new in (("o1", "n1"), ("o2", "n2")):
+        code, _ = timed(["Varmend", old, "check.patch", "check.out", "QUIET"], "check.txt")
+        expect(code == 0 and read("check.out") == read(new), "record for %s does not apply" % old)
+        os.remove("check.out")
+    os.remove("check.patch")
+    _sound_patch_files.add(digest)

@@ -9,11 +9,7 @@ sys.dont_write_bytecode = True  # nothing written into the source tree
 sys.path.insert(0, os.path.join(os.environ["CASES"], "hardening"))
 from hardkit import *
 
-OLD = random_bytes(7, 8 << 20)
-NEW = edited(OLD, 8, 20000)
-write("A", OLD)
-write("B", NEW)
-expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
+OLD, NEW = patched_pair(7, 8 << 20, 20000)
 
 def fresh(*names):
     def prepare():

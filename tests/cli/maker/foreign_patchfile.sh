@@ -1,8 +1,6 @@
 # A patch file that does not start with VLM is refused and left unchanged.
+. "$CASES/maker/lib.bash"
 printf 'ABCDEFGHIJKLMNOP' > old
 printf 'ABCDEFGHxyKLMNOP' > new
 printf 'Some text, no patch file.\n' > patch
-cp patch patch.before
-Vardelta old new patch
-echo "exit $?"
-cmp patch patch.before && echo "patch unchanged"
+unchanged_after Vardelta old new patch

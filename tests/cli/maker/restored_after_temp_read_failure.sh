@@ -1,11 +1,7 @@
 # Appending fails while the block stream is copied (the temporary file was cut
 # short by a 1 KiB file-size limit): the existing patch file is restored.
-printf '0123456789' > old1
-printf '0123456789XY' > new1
-Vardelta old1 new1 patch MODE 1 > /dev/null
-cp patch patch.before
+. "$CASES/maker/lib.bash"
+make_one_record_patch
 printf 'abc' > old
 printf '%03000d' 0 > new
-( trap '' XFSZ; ulimit -f 1; Vardelta old new patch MODE 1 )
-echo "exit $?"
-cmp patch patch.before && echo "patch unchanged"
+unchanged_after limited_to_1k Vardelta old new patch MODE 1

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "core/patch_format.h"
+#include "core/temp_files.h"
 
 namespace vd::test {
 namespace {
@@ -77,10 +78,11 @@ SessionFiles::SessionFiles(Bytes oldFile, Bytes newFile, Bytes patchFile, int mi
 
 EncodeOutput run_encoder(int mode, const EncodeInput& input) {
   return run_coder(mode, input, [mode](MakerSession& session, MatchIndex& index, EncodeResult& result) {
+    CarriedState carried;
     if (mode == 0 || index.old_lists().key_length() == 0)
-      encode_mode3_linear(session, index, result);
+      encode_mode3_linear(session, index, result, carried);
     else
-      encode_mode(mode, session, index, result);
+      encode_mode(mode, session, index, result, carried);
   });
 }
 
@@ -109,7 +111,7 @@ EncodeOutput run_coder(int mode, const EncodeInput& input, const Coder& code) {
   code(session, index, result);
   output.console = testing::internal::GetCapturedStdout();
   output.stream = read_whole_stream(result.out);
-  std::fclose(result.out);
+  close_file(result.out);
   result.out = nullptr;
   output.replacePosition = index.state.replacePosition;
   return output;
