@@ -1,17 +1,13 @@
 #include "maker/block_prices.h"
 
-#include "core/block_forms.h"
-
 namespace vd {
 
-int BlockPrices::data_header(std::int64_t length) const { return header_size(mode_, length); }
-
-int BlockPrices::match_header(std::int64_t length) const { return header_size(mode_, length); }
-
-int BlockPrices::position(std::int64_t q, std::int64_t running) const {
-  return position_size(mode_, position_form(mode_, q, running), farWidth_);
+BlockPrices::BlockPrices(int mode, int farWidth) : mode_(mode) {
+  for (std::size_t length = 0; length < kShortLengths; ++length)
+    shortHeaders_[length] = static_cast<std::uint8_t>(header_size(mode, static_cast<std::int64_t>(length)));
+  for (const PositionForm form :
+       {PositionForm::NearByte, PositionForm::NearWord, PositionForm::Far, PositionForm::FarEscaped})
+    formSizes_[static_cast<std::size_t>(form)] = position_size(mode, form, farWidth);
 }
-
-bool BlockPrices::has_implied_positions() const { return has_data_kinds(mode_); }
 
 }  // namespace vd

@@ -131,7 +131,7 @@ void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
 
 const std::vector<OptimalCandidate>& OptimalCandidates::for_path(std::int64_t p, std::int64_t running,
                                                                  std::int64_t dataLength) {
-  found_ = longest_;
+  found_.clear();
   add_continuation(running, p);
   if (dataLength > 0 && has_data_kinds(mode_)) add_continuation(running + dataLength, p);
   // Inside a long match the longest candidates are enough.

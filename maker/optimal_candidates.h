@@ -25,11 +25,14 @@ class OptimalCandidates {
   // The candidates at newfile position p that do not depend on the path
   // that reached it: the longest matches, unless the cheapest path's own
   // continuation at `running` is already long. Called once per position,
-  // before for_path.
+  // before shared and for_path.
   void at(std::int64_t p, std::int64_t running);
-  // Every candidate at p for a path whose running position is `running`
-  // and whose open data block holds `dataLength` bytes (0 when the path
-  // ends in a match). Lengths may be as short as 1.
+  // One more candidate at this position for every path.
+  void add_shared(const OptimalCandidate& candidate) { add(longest_, candidate.position, candidate.length); }
+  const std::vector<OptimalCandidate>& shared() const { return longest_; }
+  // The further candidates at p for a path whose running position is
+  // `running` and whose open data block holds `dataLength` bytes (0 when
+  // the path ends in a match). Lengths may be as short as 1.
   const std::vector<OptimalCandidate>& for_path(std::int64_t p, std::int64_t running, std::int64_t dataLength);
   // Forget what was carried from the previous position: the next call is
   // not for the position after the last one.

@@ -12,6 +12,7 @@
 #include "maker/console.h"
 #include "core/block_forms.h"
 #include "maker/optimal_candidates.h"
+#include "maker/optimal_greedy.h"
 #include "maker/stream_emitter.h"
 
 namespace vd {
@@ -29,11 +30,11 @@ constexpr int kArrivals = 6;
 constexpr std::int64_t kTakeAtOnce = 128;
 // Every length up to this is tried for each candidate; a longer candidate
 // only at its full length.
-constexpr std::int64_t kEveryLengthUpTo = 48;
-// An arrival this many bytes dearer than the cheapest at its position is
-// not followed further: the position bytes a running position can save
-// hardly ever make up for it.
-constexpr std::int64_t kHopelessBy = 4;
+constexpr std::int64_t kEveryLengthUpTo = 32;
+// An arrival more than this many bytes dearer than the cheapest at its
+// position is not followed further: the position bytes a running position
+// can save hardly ever make up for it.
+constexpr std::int64_t kHopelessBy = 2;
 constexpr std::int32_t kUnreached = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kData = -1;
 
@@ -55,6 +56,8 @@ Arrival arrival(std::int64_t price, std::int64_t running, std::int64_t dataLengt
           static_cast<std::int32_t>(from),  static_cast<std::int32_t>(match),   static_cast<std::uint8_t>(fromSlot)};
 }
 
+StreamState state_of(const Arrival& arrival) { return {arrival.running, arrival.dataLength}; }
+
 // Arrivals that differ in these continue differently.
 bool same_state(const Arrival& a, const Arrival& b) {
   return a.running == b.running && (a.dataLength == 0) == (b.dataLength == 0);
@@ -70,6 +73,7 @@ class ExactEncoder {
         limit_(block_length_limit(mode)),
         prices_(mode, far_width(session.oldSize, session.recordStart)),
         candidates_(session, index, mode),
+        greedy_(mode, session, index, prices_),
         writer_(result.out),
         emitter_(writer_, mode, far_width(session.oldSize, session.recordStart), session.newData),
         window_(static_cast<std::size_t>((std::min<std::int64_t>(kWindow, session.newSize) + kTakeAtOnce + 1) * kArrivals)) {}
@@ -81,14 +85,22 @@ class ExactEncoder {
     return window_[static_cast<std::size_t>(offset * kArrivals + index)];
   }
   std::int64_t data_step_price(std::int64_t dataLength) const;
-  int position_price(const Arrival& from, std::int64_t q) const;
   void relax(std::int64_t offset, const Arrival& arrival);
   // Returns false when the window ended at this offset.
   bool expand(std::int64_t offset);
   bool take_long_match(std::int64_t offset);
-  void relax_matches(std::int64_t offset, int index, const std::vector<OptimalCandidate>& candidates);
+  struct PricedStep;
+  void price_steps(std::int64_t offset);
+  void relax_matches(std::int64_t offset);
+  void relax_step(std::int64_t offset, const PricedStep& step, std::int64_t length);
   int cheapest(std::int64_t offset);
   void commit(std::int64_t offset, int index);
+  void end_window(std::int64_t offset);
+  // Whether a step to newfile position `to` in `state`, at `price`, codes
+  // no more than the greedy path from the window's start would, up to where
+  // the two agree again.
+  bool beats_greedy(std::int64_t to, const StreamState& state, std::int64_t price, std::int64_t settled);
+  void follow_greedy(std::int64_t settled);
   void restart(std::int64_t base, std::int64_t running, std::int64_t dataLength);
   void show_progress(std::int64_t position);
 
@@ -99,14 +111,23 @@ class ExactEncoder {
   const std::int64_t limit_;
   const BlockPrices prices_;
   OptimalCandidates candidates_;
+  GreedyPath greedy_;
   BlockWriter writer_;
   StreamEmitter emitter_;
   std::vector<Arrival> window_;  // kArrivals slots per offset, in no order of price
   std::vector<Arrival> path_;
-  std::vector<std::pair<int, OptimalCandidate>> priced_;  // reused by relax_matches
-  // The candidates of each arrival at the position being expanded.
-  std::array<std::vector<OptimalCandidate>, kArrivals> pathCandidates_;
+  // The match steps from the position being expanded: the arrival's price
+  // with the position bytes, before the header.
+  struct PricedStep {
+    std::int64_t price;
+    OptimalCandidate candidate;
+    int slot;
+  };
+  std::vector<PricedStep> priced_;
+  // Which arrivals at the position being expanded are followed.
+  std::array<bool, kArrivals> followed_{};
   std::int64_t base_ = 0;       // the newfile position of window offset 0
+  StreamState baseState_;
   std::int64_t reached_ = 0;    // the furthest offset any step reached
   std::int64_t committed_ = 0;  // the price of what is written
   std::int64_t lastPercent_ = 200;
@@ -116,13 +137,6 @@ class ExactEncoder {
 std::int64_t ExactEncoder::data_step_price(std::int64_t dataLength) const {
   if (dataLength == 0 || dataLength == limit_) return 1 + prices_.data_header(1);
   return 1 + prices_.data_header(dataLength + 1) - prices_.data_header(dataLength);
-}
-
-int ExactEncoder::position_price(const Arrival& from, std::int64_t q) const {
-  if (from.dataLength > 0 && prices_.has_implied_positions() &&
-      (q == from.running || q == std::int64_t{from.running} + from.dataLength))
-    return 0;
-  return prices_.position(q, from.running);
 }
 
 // Keeps the arrival if it is cheaper than one in the same state, or than
@@ -141,32 +155,35 @@ void ExactEncoder::relax(std::int64_t offset, const Arrival& arrival) {
   if (arrival.price < dearest->price) *dearest = arrival;
 }
 
-// Cheapest position first, so that each length goes to the cheapest
-// candidate that reaches it; a dearer one only adds the lengths beyond.
-void ExactEncoder::relax_matches(std::int64_t offset, int index, const std::vector<OptimalCandidate>& candidates) {
-  const Arrival from = slot(offset, index);
-  priced_.clear();
-  for (const OptimalCandidate& candidate : candidates) priced_.push_back({position_price(from, candidate.position), candidate});
-  // Positions differ, so the order is total and the same on every run.
-  std::sort(priced_.begin(), priced_.end(), [](const auto& a, const auto& b) {
-    if (a.first != b.first) return a.first < b.first;
-    if (a.second.length != b.second.length) return a.second.length > b.second.length;
-    return a.second.position < b.second.position;
-  });
-  std::int64_t covered = 0;
-  for (const auto& pricedCandidate : priced_) {
-    const int positionPrice = pricedCandidate.first;
-    const OptimalCandidate& candidate = pricedCandidate.second;
-    if (candidate.length <= covered) continue;
-    const std::int64_t everyUpTo = std::min(candidate.length, kEveryLengthUpTo);
-    const auto relax_length = [&](std::int64_t length) {
-      relax(offset + length, arrival(from.price + positionPrice + prices_.match_header(length),
-                                     candidate.position + length, 0, offset, index, candidate.position));
-    };
-    for (std::int64_t length = covered + 1; length <= everyUpTo; ++length) relax_length(length);
-    if (candidate.length > everyUpTo) relax_length(candidate.length);
-    covered = std::max(covered, everyUpTo);
+// Each length goes to the cheapest step that reaches it, over all the
+// arrivals followed here (the same position reached from another arrival
+// ends in the same states, only dearer); a longer one also at its full
+// length. Ties go to the longer step, then the lower position and slot, so
+// that every run makes the same choices.
+void ExactEncoder::relax_matches(std::int64_t offset) {
+  const auto better = [](const PricedStep* a, const PricedStep& b) {
+    if (a == nullptr || b.price != a->price) return a == nullptr || b.price < a->price;
+    if (b.candidate.length != a->candidate.length) return b.candidate.length > a->candidate.length;
+    if (b.candidate.position != a->candidate.position) return b.candidate.position < a->candidate.position;
+    return b.slot < a->slot;
+  };
+  std::array<const PricedStep*, kEveryLengthUpTo + 1> reaching{};
+  for (const PricedStep& step : priced_) {
+    const OptimalCandidate& candidate = step.candidate;
+    const std::size_t upTo = static_cast<std::size_t>(std::min(candidate.length, kEveryLengthUpTo));
+    if (better(reaching[upTo], step)) reaching[upTo] = &step;
+    if (candidate.length > kEveryLengthUpTo) relax_step(offset, step, candidate.length);
   }
+  const PricedStep* best = nullptr;
+  for (std::size_t length = kEveryLengthUpTo; length >= 1; --length) {
+    if (reaching[length] != nullptr && better(best, *reaching[length])) best = reaching[length];
+    if (best != nullptr) relax_step(offset, *best, static_cast<std::int64_t>(length));
+  }
+}
+
+void ExactEncoder::relax_step(std::int64_t offset, const PricedStep& step, std::int64_t length) {
+  relax(offset + length, arrival(step.price + prices_.match_header(length), step.candidate.position + length, 0,
+                                 offset, step.slot, step.candidate.position));
 }
 
 void ExactEncoder::show_progress(std::int64_t position) {
@@ -188,55 +205,116 @@ int ExactEncoder::cheapest(std::int64_t offset) {
 // cheapest such step is written at once.
 bool ExactEncoder::take_long_match(std::int64_t offset) {
   const std::int64_t p = base_ + offset;
-  int bestSlot = -1;
-  OptimalCandidate best{0, 0};
-  std::int64_t bestPrice = kUnreached;
-  for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
-    const Arrival from = slot(offset, i);
-    for (const OptimalCandidate& candidate : pathCandidates_[static_cast<std::size_t>(i)]) {
-      if (candidate.length < kTakeAtOnce || candidate.length < best.length) continue;
-      const std::int64_t price = from.price + position_price(from, candidate.position);
-      if (candidate.length == best.length && price >= bestPrice) continue;
-      bestSlot = i;
-      best = candidate;
-      bestPrice = price;
-    }
+  const PricedStep* longest = nullptr;
+  for (const PricedStep& step : priced_) {
+    if (step.candidate.length < kTakeAtOnce) continue;
+    if (longest == nullptr || step.candidate.length > longest->candidate.length ||
+        (step.candidate.length == longest->candidate.length && step.price < longest->price))
+      longest = &step;
   }
-  if (bestSlot < 0) return false;
+  if (longest == nullptr) return false;
+  const int bestSlot = longest->slot;
+  const OptimalCandidate best = longest->candidate;
+  const std::int64_t bestPrice = longest->price;
+  const std::int64_t to = p + best.length;
+  const StreamState after{best.position + best.length, 0};
+  const std::int64_t settled = greedy_.settled_after(to);
+  if (!beats_greedy(to, after, bestPrice + prices_.match_header(best.length), settled)) {
+    follow_greedy(settled);
+    return true;
+  }
   commit(offset, bestSlot);
   committed_ += bestPrice - slot(offset, bestSlot).price + prices_.match_header(best.length);
   emitter_.match(best.position, best.length);
   candidates_.restart();
-  restart(p + best.length, best.position + best.length, 0);
+  restart(to, after.running, 0);
   return true;
+}
+
+// The window's end: the arrival there that leaves the least to pay for
+// following the greedy path on, unless following it from the window's start
+// costs less.
+void ExactEncoder::end_window(std::int64_t offset) {
+  const std::int64_t p = base_ + offset;
+  const std::int64_t settled = greedy_.settled_after(p);
+  int best = -1;
+  std::int64_t bestTotal = 0;
+  for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
+    StreamState state = state_of(slot(offset, i));
+    const std::int64_t total = slot(offset, i).price + greedy_.follow_price(p, state, settled);
+    if (best < 0 || total < bestTotal) {
+      best = i;
+      bestTotal = total;
+    }
+  }
+  const Arrival end = slot(offset, best);
+  if (!beats_greedy(p, state_of(end), end.price, settled)) {
+    follow_greedy(settled);
+    return;
+  }
+  commit(offset, best);
+  restart(p, end.running, end.dataLength);
+}
+
+bool ExactEncoder::beats_greedy(std::int64_t to, const StreamState& state, std::int64_t price, std::int64_t settled) {
+  StreamState from = state;
+  StreamState greedyFrom = baseState_;
+  return price + greedy_.follow_price(to, from, settled) <= greedy_.follow_price(base_, greedyFrom, settled);
+}
+
+// Writes the greedy path from the window's start to `settled`.
+void ExactEncoder::follow_greedy(std::int64_t settled) {
+  StreamState state = baseState_;
+  committed_ += greedy_.follow_price(base_, state, settled);
+  greedy_.follow(base_, settled, [this](std::int64_t start, std::int64_t length, std::int64_t match) {
+    if (match < 0)
+      emitter_.data(start, length);
+    else
+      emitter_.match(match, length);
+  });
+  candidates_.restart();
+  restart(settled, state.running, state.dataLength);
 }
 
 bool ExactEncoder::expand(std::int64_t offset) {
   const std::int64_t p = base_ + offset;
   if ((p & 0xFFF) == 0) check_break();
   if (p == session_.newSize || offset == kWindow) {
-    const int best = cheapest(offset);
-    const Arrival end = slot(offset, best);
-    commit(offset, best);
-    restart(p, end.running, end.dataLength);
+    end_window(offset);
     return false;
   }
   show_progress(p);
   candidates_.at(p, slot(offset, cheapest(offset)).running);
-  for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
-    const Arrival& here = slot(offset, i);
-    pathCandidates_[static_cast<std::size_t>(i)] = candidates_.for_path(p, here.running, here.dataLength);
-  }
+  if (const auto greedyMatch = greedy_.match_at(p)) candidates_.add_shared(*greedyMatch);
+  price_steps(offset);
   if (take_long_match(offset)) return false;
-  const std::int64_t cheapestPrice = slot(offset, cheapest(offset)).price;
   for (int i = 0; i < kArrivals && slot(offset, i).price != kUnreached; ++i) {
     const Arrival here = slot(offset, i);
-    if (here.price > cheapestPrice + kHopelessBy) continue;
+    if (!followed_[static_cast<std::size_t>(i)]) continue;
     relax(offset + 1, arrival(here.price + data_step_price(here.dataLength), here.running,
                               here.dataLength == limit_ ? 1 : here.dataLength + 1, offset, i, kData));
-    relax_matches(offset, i, pathCandidates_[static_cast<std::size_t>(i)]);
   }
+  relax_matches(offset);
   return true;
+}
+
+// Every match step from the arrivals at `offset` that are followed: those
+// not hopelessly dearer than the cheapest there.
+void ExactEncoder::price_steps(std::int64_t offset) {
+  const std::int64_t p = base_ + offset;
+  const std::int64_t cheapestPrice = slot(offset, cheapest(offset)).price;
+  priced_.clear();
+  for (int i = 0; i < kArrivals; ++i) {
+    const Arrival here = slot(offset, i);
+    followed_[static_cast<std::size_t>(i)] = here.price != kUnreached && here.price <= cheapestPrice + kHopelessBy;
+    if (!followed_[static_cast<std::size_t>(i)]) continue;
+    const StreamState state = state_of(here);
+    const auto price = [&](const OptimalCandidate& candidate) {
+      priced_.push_back({here.price + prices_.position_after(candidate.position, state), candidate, i});
+    };
+    for (const OptimalCandidate& candidate : candidates_.shared()) price(candidate);
+    for (const OptimalCandidate& candidate : candidates_.for_path(p, here.running, here.dataLength)) price(candidate);
+  }
 }
 
 // Writes the path that ends in the arrival `index` at `offset`.
@@ -261,6 +339,8 @@ void ExactEncoder::commit(std::int64_t offset, int index) {
 // Only the offsets a step reached hold anything to clear.
 void ExactEncoder::restart(std::int64_t base, std::int64_t running, std::int64_t dataLength) {
   base_ = base;
+  baseState_ = {running, dataLength};
+  greedy_.forget_before(base);
   std::fill(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>((reached_ + 1) * kArrivals), Arrival{});
   reached_ = 0;
   slot(0, 0) = arrival(0, running, dataLength, 0, 0, kData);
@@ -272,6 +352,9 @@ OptimalOutcome ExactEncoder::run() {
     for (std::int64_t offset = 0; expand(offset); ++offset) {
     }
   }
+  // The greedy path is made to the end, so that the search state it leaves
+  // is the greedy encoder's.
+  greedy_.settled_after(session_.newSize);
   emitter_.finish();
   writer_.flush();
   result_.patchsize += writer_.written();

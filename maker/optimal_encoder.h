@@ -21,10 +21,9 @@ struct OptimalOutcome {
 // running percentage unless `quiet`, and never the block listing.
 OptimalOutcome encode_exact(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result, bool quiet);
 
-// What OPTIMAL runs: the exact-price stream, or the greedy one at VARY 0
-// where that is smaller, in result.out (which may be replaced by another
-// temporary file). With the block listing on, lists the stream it keeps.
-// Starts from `carried` and leaves in it what the stream kept hands on.
+// What OPTIMAL runs: the exact-price stream, never larger than the greedy
+// one at VARY 0, in result.out. With the block listing on, lists it.
+// Starts from `carried` and leaves in it what the greedy path hands on.
 void encode_optimal(int mode, MakerSession& session, MatchIndex& index, EncodeResult& result,
                     CarriedState& carried);
 
