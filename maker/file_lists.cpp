@@ -119,6 +119,18 @@ void FileLists::sort_suffixes(const std::uint8_t* data, std::int64_t size) {
                    divsufsort(data + suffixesFrom_, suffixes_, static_cast<saidx_t>(sorted)) == 0;
 }
 
+// The chains stand in key order, so before the chain of a key come every
+// indexed position of a smaller key; and the suffixes too near the end to
+// have a key sort below it when their bytes do.
+std::pair<std::int64_t, std::int64_t> FileLists::suffix_range(std::span<const std::uint32_t> chain,
+                                                              const std::uint8_t* key, const std::uint8_t* data,
+                                                              std::int64_t size) const {
+  std::int64_t begin = chain.data() - positions_;
+  for (std::int64_t p = std::max(suffixesFrom_, size - keyLength_ + 1); p < size; ++p)
+    if (std::lexicographical_compare(data + p, data + size, key, key + keyLength_)) ++begin;
+  return {begin, begin + static_cast<std::int64_t>(chain.size())};
+}
+
 // Filing every position straight under its key writes all over the chains
 // and the buckets, a cache miss each. So the positions are first dealt out
 // by their first byte, and each of those 256 partitions is then filed by the

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <utility>
 
 namespace vd {
 
@@ -48,6 +49,11 @@ class FileLists {
     if (bucket == nullptr || bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
+  // Where the suffixes that start with the key of a chain (its bytes at
+  // `key`) stand among the sorted suffixes: the indices of the first and of
+  // the one after the last.
+  std::pair<std::int64_t, std::int64_t> suffix_range(std::span<const std::uint32_t> chain, const std::uint8_t* key,
+                                                     const std::uint8_t* data, std::int64_t size) const;
   // Every position of the data from suffixes_from() on, sorted by the bytes
   // from there on; null when not built.
   const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }

@@ -85,10 +85,14 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   if (lists.key_length() == 0) return true;
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
+  const Chain chain = lists.chain(key_at(target, lists.key_length()));
+  if (chain.empty()) return true;
   std::optional<SuffixSearch> suffixes;
   if (lists.suffixes() != nullptr) {
     suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
                      lists.suffixes_from());
+    const auto [first, end] = lists.suffix_range(chain, target, data, size);
+    suffixes->narrow_to(first, end, lists.key_length());
     if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
   }
   const CostContext context{.running = state.running,
@@ -98,7 +102,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   // then would have it continue.
   const std::int64_t hints[] = {state.running, state.replacePosition, p + lastOffset_};
   PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
-  ChainWalk walk{.chain = lists.chain(key_at(target, lists.key_length())),
+  ChainWalk walk{.chain = chain,
                  .keyLength = lists.key_length(),
                  .data = data,
                  .size = size,

@@ -50,9 +50,15 @@ void SuffixSearch::locate() {
   std::int64_t high = size_;
   std::int64_t lowAgrees = 0;   // agreement of the suffix just below `low`
   std::int64_t highAgrees = 0;  // agreement of the suffix at `high`
+  if (rangeEnd_ >= 0) {
+    low = rangeBegin_;
+    high = rangeEnd_;
+    lowAgrees = low > 0 ? agreement(low - 1, 0) : 0;
+    highAgrees = high < size_ ? agreement(high, 0) : 0;
+  }
   while (low < high) {
     const std::int64_t middle = low + (high - low) / 2;
-    const std::int64_t agrees = agreement(middle, std::min(lowAgrees, highAgrees));
+    const std::int64_t agrees = agreement(middle, std::max(rangeAgrees_, std::min(lowAgrees, highAgrees)));
     if (below_target(middle, agrees)) {
       low = middle + 1;
       lowAgrees = agrees;

@@ -33,6 +33,14 @@ class SuffixSearch {
   // stands between a suffix below the target and one that is not saves the
   // binary search, and one that does not is searched anew.
   void remember_place_in(std::uint32_t* place) { place_ = place; }
+  // The suffixes from `begin` to `end` (indices into the array) are known to
+  // be those that agree with the target for `agrees` bytes, or more; the
+  // binary search starts from them.
+  void narrow_to(std::int64_t begin, std::int64_t end, std::int64_t agrees) {
+    rangeBegin_ = begin;
+    rangeEnd_ = end;
+    rangeAgrees_ = agrees;
+  }
 
   // The most bytes in which any position of the file agrees with the target.
   std::int64_t longest_match();
@@ -69,6 +77,9 @@ class SuffixSearch {
   std::int64_t targetLength_;
 
   std::uint32_t* place_ = nullptr;
+  std::int64_t rangeBegin_ = 0;
+  std::int64_t rangeEnd_ = -1;  // -1: the whole array
+  std::int64_t rangeAgrees_ = 0;
   bool located_ = false;
   std::int64_t insertAt_ = 0;  // the first suffix not below the target
   std::int64_t longest_ = 0;

@@ -49,6 +49,25 @@ TEST(SuffixSearch, TheSuffixArraySortsEveryPosition) {
   EXPECT_TRUE(std::all_of(seen.begin(), seen.end(), [](bool b) { return b; }));
 }
 
+// Each key's range holds exactly the suffixes that start with it, whatever
+// the few suffixes too short for a key at the end of the file are.
+TEST(SuffixSearch, AKeysRangeHoldsExactlyTheSuffixesStartingWithIt) {
+  test::Rng rng(43);
+  for (const std::size_t size : {2000u, 2001u, 2002u}) {
+    const SortedFile file(rng.bytes(size, 'a', 'd'));
+    const std::int32_t* suffixes = file.lists.suffixes();
+    for (std::int64_t q = 0; q + 3 <= file.size(); ++q) {
+      const std::uint8_t* key = file.data.data() + q;
+      const auto [begin, end] = file.lists.suffix_range(file.lists.chain(key_at(key, 3)), key, file.data.data(), file.size());
+      const auto starts_with_key = [&](std::int64_t index) {
+        return index >= 0 && index < file.size() && file.agreement(suffixes[index], Bytes(key, key + 3), 3) == 3;
+      };
+      ASSERT_TRUE(!starts_with_key(begin - 1) && !starts_with_key(end)) << "key at " << q;
+      for (std::int64_t i = begin; i < end; ++i) ASSERT_TRUE(starts_with_key(i)) << "key at " << q;
+    }
+  }
+}
+
 TEST(SuffixSearch, SuffixesAreSortedOnlyWhenAskedAndFromTheFirstIndexedPosition) {
   Bytes data(100, 'x');
   FileLists lists;
