@@ -22,18 +22,15 @@ ApplierOptions parse_applier_command_line(int argc, char** argv) {
   // Every word is consumed once, so the order of these lookups is part of
   // the command line's meaning.
   ApplierOptions options;
-  options.recursive = line.find_arg("recursive") != 0;
-  options.direct = line.find_arg("direct") != 0;
-  options.backup = line.find_arg("backup") != 0;
-  options.quiet = line.find_arg("quiet") != 0;
-  options.noVersion = line.find_arg("noversion") != 0;
-
-  const int oldIndex = line.find_arg(nullptr);
-  const int patchIndex = line.find_arg(nullptr);
-  const int thirdIndex = line.find_arg(nullptr);
-  if (oldIndex != 0) options.oldName = line.arg(oldIndex);
-  if (patchIndex != 0) options.patchName = line.arg(patchIndex);
-  if (thirdIndex != 0) options.thirdName = line.arg(thirdIndex);
+  line.take_switches({{"recursive", options.recursive},
+                      {"direct", options.direct},
+                      {"backup", options.backup},
+                      {"quiet", options.quiet},
+                      {"noversion", options.noVersion}});
+  const auto [oldName, patchName, thirdName] = line.take_positionals<3>();
+  options.oldName = oldName;
+  options.patchName = patchName;
+  options.thirdName = thirdName;
   if (!is_accepted_combination(options)) fail_missing_arguments("Varmend", kApplierUsage);
   return options;
 }

@@ -33,6 +33,10 @@ int CommandLine::find_arg(const char* keyword) {
   return 0;
 }
 
+void CommandLine::take_switches(std::initializer_list<Switch> switches) {
+  for (const Switch& s : switches) s.present = find_arg(s.keyword) != 0;
+}
+
 bool CommandLine::find_value(const char* keyword, long& value) {
   const int index = find_arg(keyword);
   if (index == 0) return false;

@@ -7,7 +7,10 @@
 // after all keywords, so keywords may stand anywhere on the line.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace vd {
@@ -31,6 +34,22 @@ class CommandLine {
   // strtol and consumed, used or not; when the keyword is the last word the
   // missing value condition is set and `value` keeps its default.
   bool find_value(const char* keyword, long& value);
+
+  // Each switch in turn: whether its keyword was there, consumed.
+  struct Switch {
+    const char* keyword;
+    bool& present;
+  };
+  void take_switches(std::initializer_list<Switch> switches);
+  // The next `count` free positionals, consumed: their words, in order, and
+  // null for each one missing.
+  template <std::size_t count>
+  std::array<const char*, count> take_positionals() {
+    std::array<const char*, count> words{};
+    for (const char*& word : words)
+      if (const int index = find_arg(nullptr)) word = argv_[index];
+    return words;
+  }
 
   bool missing_value() const { return missingValue_; }
   const char* arg(int index) const { return argv_[index]; }

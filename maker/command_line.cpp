@@ -54,20 +54,17 @@ MakerOptions parse_maker_command_line(int argc, char** argv) {
     options.mode = static_cast<MakerMode>(mode);
   }
   if (line.find_arg("auto")) options.mode = MakerMode::Auto;
-  options.deep = line.find_arg("deep") != 0;
-  options.verbose = line.find_arg("verbose") != 0;
-  options.mem128 = line.find_arg("mem128") != 0;
-  options.mem256 = line.find_arg("mem256") != 0;
-  options.optimal = line.find_arg("optimal") != 0;
-
-  const int oldIndex = line.find_arg(nullptr);
-  const int newIndex = line.find_arg(nullptr);
-  const int patchIndex = line.find_arg(nullptr);
-  if (oldIndex == 0 || newIndex == 0 || patchIndex == 0 || line.missing_value())
+  line.take_switches({{"deep", options.deep},
+                      {"verbose", options.verbose},
+                      {"mem128", options.mem128},
+                      {"mem256", options.mem256},
+                      {"optimal", options.optimal}});
+  const auto [oldName, newName, patchName] = line.take_positionals<3>();
+  if (oldName == nullptr || newName == nullptr || patchName == nullptr || line.missing_value())
     fail_missing_arguments("Vardelta", kMakerUsage);
-  options.oldName = line.arg(oldIndex);
-  options.newName = line.arg(newIndex);
-  options.patchName = line.arg(patchIndex);
+  options.oldName = oldName;
+  options.newName = newName;
+  options.patchName = patchName;
   return options;
 }
 
