@@ -45,18 +45,18 @@ bool ChainWalk::offer(std::int64_t q, std::int64_t length) {
 // A candidate that one byte shows cannot have `needed` bytes is skipped (0
 // skips none). Given a length a candidate needs to beat the best gain, it
 // would not have become the best, and the walk would not have ended at it.
-bool ChainWalk::try_candidate(std::int64_t q, std::int64_t needed) {
+// The first `known` bytes are known to agree: the key's, for a chain member.
+bool ChainWalk::try_candidate(std::int64_t q, std::int64_t needed, std::int64_t known) {
   if (!spend(1)) return true;
   const std::int64_t maxLength = longest_possible(q);
   if (needed > maxLength) return false;
-  if (needed > keyLength && data[q + needed - 1] != target[needed - 1]) return false;
-  // The key bytes are known to agree.
-  return offer(q, keyLength + common_prefix(data + q + keyLength, target + keyLength, maxLength - keyLength));
+  if (needed > known && data[q + needed - 1] != target[needed - 1]) return false;
+  return offer(q, known + common_prefix(data + q + known, target + known, maxLength - known));
 }
 
 bool ChainWalk::walk_candidates(Chain candidates, std::int64_t needed) {
   for (const std::uint32_t q : candidates)
-    if (try_candidate(q, needed)) return true;
+    if (try_candidate(q, needed, keyLength)) return true;
   return false;
 }
 
@@ -203,7 +203,7 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
         }
       }
     }
-    if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed))
+    if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed, keyLength))
       return true;
   }
   return false;
@@ -257,12 +257,8 @@ std::optional<ChainWalk::ShiftedChain> ChainWalk::rarer_chain(Chain segment, std
 bool ChainWalk::walk_shifted(const ShiftedChain& rarer, std::int64_t first, std::int64_t last) {
   auto at = std::lower_bound(rarer.chain.begin(), rarer.chain.end(), first + rarer.shift);
   for (; at != rarer.chain.end() && *at <= last + rarer.shift; ++at) {
-    if (!spend(1)) return true;
     const std::int64_t q = *at - rarer.shift;
-    const std::int64_t needed = length_to_beat_best(q);
-    const std::int64_t maxLength = longest_possible(q);
-    if (needed > maxLength || data[q + needed - 1] != target[needed - 1]) continue;
-    if (offer(q, common_prefix(data + q, target, maxLength))) return true;
+    if (try_candidate(q, length_to_beat_best(q), 0)) return true;
   }
   return false;
 }

@@ -72,7 +72,7 @@ struct ChainWalk {
   std::int64_t length_to_beat_best(std::int64_t q) const;
   // One candidate in turn; true when the walk ends with it.
   bool offer(std::int64_t q, std::int64_t length);
-  bool try_candidate(std::int64_t q, std::int64_t needed);
+  bool try_candidate(std::int64_t q, std::int64_t needed, std::int64_t known);
   bool walk_candidates(Chain candidates, std::int64_t needed);
   // The pattern the newfile repeats at the position searched.
   struct Pattern {
