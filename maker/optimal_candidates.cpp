@@ -72,8 +72,16 @@ void OptimalCandidates::add_continuation(std::int64_t q, std::int64_t p) { add(q
 void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
   if (source.lists->suffixes() == nullptr) return;
   const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
-  SuffixSearch search(source.data, source.size, source.lists->suffixes(), session_.newData + p, targetLength,
-                      buffers_, source.lists->suffixes_from());
+  const std::uint8_t* target = session_.newData + p;
+  SuffixSearch search(source.data, source.size, source.lists->suffixes(), target, targetLength, buffers_,
+                      source.lists->suffixes_from());
+  const int keyLength = source.lists->key_length();
+  if (session_.newSize - p >= keyLength) {
+    const auto chain = source.lists->chain(key_at(target, keyLength));
+    if (chain.empty()) return;
+    const auto [first, end] = source.lists->suffix_range(chain, target, source.data, source.size);
+    search.narrow_to(first, end, keyLength);
+  }
   for (const auto& [position, agrees] : search.most_agreeing(kLongestPerFile)) {
     const OptimalCandidate candidate{source.base + position, agrees};
     add(longest_, candidate.position, candidate.length);
