@@ -71,6 +71,11 @@ const FileLists& MatchIndex::old_lists() {
   return oldLists_;
 }
 
+const FileLists& MatchIndex::old_lists_as_searched() {
+  if (oldListsDue_) build_old_lists();
+  return oldLists_;
+}
+
 void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);

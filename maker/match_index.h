@@ -73,6 +73,9 @@ class MatchIndex {
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
   const FileLists& old_lists();
+  // The same lists without sorting the suffixes for them: those stay null
+  // until the searches above have wanted them.
+  const FileLists& old_lists_as_searched();
   const FileLists& patch_lists() const { return patchLists_; }
 
   SearchState state;
