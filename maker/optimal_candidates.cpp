@@ -20,6 +20,7 @@ constexpr std::int64_t kCarryWhileAtLeast = 24;
 constexpr std::int64_t kSearchEvery = 2;
 constexpr std::int64_t kCarryEveryOtherAtLeast = 8;
 constexpr std::size_t kLongestPerFile = 4;
+constexpr std::int64_t kUnsortedPositionsPer = 8192;  // bytes of the oldfile
 constexpr int kNearAhead = 4;
 constexpr int kNearBehind = 2;
 // How far the cheaper near positions reach, behind and ahead; beyond them a
@@ -30,9 +31,13 @@ constexpr std::int64_t kNearAheadSpan = kMode3NearWordMax;
 }  // namespace
 
 OptimalCandidates::OptimalCandidates(const MakerSession& session, MatchIndex& index, int mode)
-    : session_(session), mode_(mode), limit_(block_length_limit(mode)) {
-  if (index.old_lists().key_length() != 0)
-    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists()};
+    : session_(session),
+      index_(index),
+      mode_(mode),
+      limit_(block_length_limit(mode)),
+      unsortedLeft_(session.oldSize / kUnsortedPositionsPer) {
+  if (index.old_lists_as_searched().key_length() != 0)
+    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists_as_searched()};
   if (index.patch_lists().key_length() != 0)
     sources_[sourceCount_++] = {session.patchData, session.patchDataSize, session.oldSize,
                                 static_cast<std::int64_t>(kHeaderSize), &index.patch_lists()};
@@ -69,11 +74,27 @@ void OptimalCandidates::add(std::vector<OptimalCandidate>& to, std::int64_t q, s
 
 void OptimalCandidates::add_continuation(std::int64_t q, std::int64_t p) { add(q, agreement(q, p)); }
 
+// Sorting the oldfile's suffixes can cost more than the rest of the search
+// where a newfile mostly continues where it is, and its few changed bytes
+// are found as well through the chains. So, unless the greedy path's
+// searches have had them sorted, they are sorted only once positions have
+// asked for them one per 8 KiB of the oldfile: early enough that the
+// positions which went without lose almost nothing.
+const std::int32_t* OptimalCandidates::suffixes_of(const Source& source) {
+  if (source.lists->suffixes() != nullptr || source.base != 0) return source.lists->suffixes();
+  if (unsortedLeft_ > 0) {
+    --unsortedLeft_;
+    return nullptr;
+  }
+  return index_.old_lists().suffixes();
+}
+
 void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
-  if (source.lists->suffixes() == nullptr) return;
-  const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
+  const std::int32_t* suffixes = suffixes_of(source);
+  if (suffixes == nullptr) return;
   const std::uint8_t* target = session_.newData + p;
-  SuffixSearch search(source.data, source.size, source.lists->suffixes(), target, targetLength, buffers_,
+  const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
+  SuffixSearch search(source.data, source.size, suffixes, target, targetLength, buffers_,
                       source.lists->suffixes_from());
   const int keyLength = source.lists->key_length();
   if (session_.newSize - p >= keyLength) {

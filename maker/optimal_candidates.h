@@ -55,8 +55,10 @@ class OptimalCandidates {
   void add_longest(const Source& source, std::int64_t p);
   void add_near_running(const Source& source, std::int64_t p, std::int64_t running);
   bool carry_longest(std::int64_t p);
+  const std::int32_t* suffixes_of(const Source& source);
 
   const MakerSession& session_;
+  MatchIndex& index_;
   const int mode_;
   const std::int64_t limit_;
   Source sources_[2];
@@ -68,6 +70,8 @@ class OptimalCandidates {
   std::vector<OptimalCandidate> carried_;
   std::int64_t carriedFor_ = -1;
   bool nearSearched_ = true;  // at this position; false inside a long match
+  // Positions that may still go without the oldfile's sorted suffixes.
+  std::int64_t unsortedLeft_;
 };
 
 }  // namespace vd
