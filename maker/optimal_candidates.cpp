@@ -37,10 +37,10 @@ OptimalCandidates::OptimalCandidates(const MakerSession& session, MatchIndex& in
       limit_(block_length_limit(mode)),
       unsortedLeft_(session.oldSize / kUnsortedPositionsPer) {
   if (index.old_lists_as_searched().key_length() != 0)
-    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists_as_searched()};
+    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists_as_searched(), {}};
   if (index.patch_lists().key_length() != 0)
     sources_[sourceCount_++] = {session.patchData, session.patchDataSize, session.oldSize,
-                                static_cast<std::int64_t>(kHeaderSize), &index.patch_lists()};
+                                static_cast<std::int64_t>(kHeaderSize), &index.patch_lists(), {}};
 }
 
 // Bytes from reference position q that agree with the newfile from p on.
@@ -96,12 +96,10 @@ void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
   const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
   SuffixSearch search(source.data, source.size, suffixes, target, targetLength, buffers_,
                       source.lists->suffixes_from());
-  const int keyLength = source.lists->key_length();
-  if (session_.newSize - p >= keyLength) {
-    const auto chain = source.lists->chain(key_at(target, keyLength));
-    if (chain.empty()) return;
-    const auto [first, end] = source.lists->suffix_range(chain, target, source.data, source.size);
-    search.narrow_to(first, end, keyLength);
+  if (session_.newSize - p >= source.lists->key_length()) {
+    if (source.chain.empty()) return;
+    const auto [first, end] = source.lists->suffix_range(source.chain, target, source.data, source.size);
+    search.narrow_to(first, end, source.lists->key_length());
   }
   for (const auto& [position, agrees] : search.most_agreeing(kLongestPerFile)) {
     const OptimalCandidate candidate{source.base + position, agrees};
@@ -113,9 +111,7 @@ void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
 // Positions with the key of p close to the running position, where the
 // position bytes are fewest.
 void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, std::int64_t running) {
-  const int keyLength = source.lists->key_length();
-  if (session_.newSize - p < keyLength) return;
-  const std::span<const std::uint32_t> chain = source.lists->chain(key_at(session_.newData + p, keyLength));
+  const std::span<const std::uint32_t> chain = source.chain;
   const std::int64_t relative = running - source.base;
   const auto from = std::lower_bound(chain.begin(), chain.end(), relative,
                                      [](std::uint32_t position, std::int64_t r) { return position < r; });
@@ -147,6 +143,12 @@ bool OptimalCandidates::carry_longest(std::int64_t p) {
 
 void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
   longest_.clear();
+  for (int i = 0; i < sourceCount_; ++i) {
+    Source& source = sources_[i];
+    const int keyLength = source.lists->key_length();
+    source.chain = session_.newSize - p < keyLength ? std::span<const std::uint32_t>{}
+                                                    : source.lists->chain(key_at(session_.newData + p, keyLength));
+  }
   nearSearched_ = !carry_longest(p);
   carriedFor_ = p;
   if (!nearSearched_) return;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "maker/match_index.h"
@@ -46,6 +47,7 @@ class OptimalCandidates {
     std::int64_t base;   // reference position of the file's byte 0
     std::int64_t first;  // the first byte a match may use
     const FileLists* lists;
+    std::span<const std::uint32_t> chain;  // of the key at the position being searched
   };
 
   std::int64_t agreement(std::int64_t q, std::int64_t p) const;
