@@ -27,7 +27,7 @@ constexpr int kArrivals = 6;
 // A match this long is taken as it is: what ends inside it seldom makes up
 // for the bytes of a second match, and weighing every length of it would
 // cost the most time where the files agree the most.
-constexpr std::int64_t kTakeAtOnce = 128;
+constexpr std::int64_t kTakeAtOnce = 64;
 // Every length up to this is tried for each candidate; a longer candidate
 // only at its full length.
 constexpr std::int64_t kEveryLengthUpTo = 32;
