@@ -206,6 +206,29 @@ TEST(OptimalEncoderProperty, SoundPricedAndNeverLargerThanGreedy) {
   }
 }
 
+// The oldfile's suffixes cost a sort that a newfile with a few changed
+// bytes does without: the chains find what they need. A newfile changed
+// all over has them sorted, though the greedy path's searches never would.
+TEST(OptimalEncoderProperty, SortsTheOldfilesSuffixesOnlyWhereManyPositionsAskForThem) {
+  Rng rng(21);
+  const Bytes old = code_like(rng, 60000);
+  Bytes fewChanges = old;
+  for (const std::size_t at : {1000u, 120001u, 200003u}) fewChanges[at] ^= 0x5A;
+  for (const auto& [neu, sorts] : {std::pair{fewChanges, false}, std::pair{edited(rng, old), true}}) {
+    const EncodeInput in = input(old, neu);
+    ExactRun run;
+    bool sorted = false;
+    run.output = test::run_coder(3, in, [&](MakerSession& s, MatchIndex& index, EncodeResult& result) {
+      index.limit_unsorted_work(std::int64_t{1} << 40);
+      run.outcome = encode_exact(3, s, index, result, true);
+      sorted = index.old_lists_as_searched().suffixes() != nullptr;
+    });
+    EXPECT_EQ(sorted, sorts);
+    EXPECT_TRUE(sound(3, in, run));
+    EXPECT_LE(run.output.result.patchsize, test::run_encoder(3, in).result.patchsize);
+  }
+}
+
 // Cases whose best stream can be worked out by hand.
 TEST(OptimalEncoderExamples, Mode1WorkedExample) {
   const ExactRun run = run_exact(1, input(bytes_of("ABCDEFGH"), bytes_of("ABCxyzFGH")));
