@@ -62,7 +62,10 @@ void MatchIndex::sort_old_suffixes() {
   oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
-void MatchIndex::limit_unsorted_work(std::int64_t candidates) { unsortedWorkAllowed_ = candidates; }
+void MatchIndex::limit_unsorted_work(std::int64_t candidates) {
+  unsortedWorkAllowed_ = candidates;
+  if (patchSuffixesDue_) patchWorkLeft_ = candidates;
+}
 
 const FileLists& MatchIndex::old_lists() {
   if (oldListsDue_) build_old_lists();
@@ -74,8 +77,22 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
-  patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
+  patchSuffixesDue_ = true;
+  patchWorkLeft_ = unsortedWorkAllowed_.value_or(session_.patchDataSize / 4);
   erase_sorting_note();
+}
+
+// The patch file's suffixes wait as the oldfile's do: most newfile
+// positions find their best in the oldfile, and the patch file's lists
+// then only need to show that nothing there beats it.
+void MatchIndex::sort_patch_suffixes() {
+  patchSuffixesDue_ = false;
+  patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
+}
+
+const FileLists& MatchIndex::patch_lists() {
+  if (patchSuffixesDue_) sort_patch_suffixes();
+  return patchLists_;
 }
 
 bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
@@ -155,18 +172,40 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   return remember(p, *best);
 }
 
+namespace {
+
+// A walk that spends the work allowed before the suffixes are sorted stops
+// unfinished; it is then done again over the sorted suffixes, from the best
+// it started with.
+template <typename Walk, typename Sort>
+void walk_sorting_when_due(bool due, std::int64_t& workLeft, std::optional<MatchCandidate>& best, const Walk& walk,
+                           const Sort& sort) {
+  std::int64_t unlimited = INT64_MAX;
+  const std::optional<MatchCandidate> before = best;
+  if (walk(due ? workLeft : unlimited)) return;
+  sort();
+  best = before;
+  walk(unlimited);
+}
+
+}  // namespace
+
 std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p, std::uint32_t& oldPlace) {
   std::optional<MatchCandidate> best;
-  std::int64_t unlimited = INT64_MAX;
-  if (!walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best,
-                  oldSuffixesDue_ ? unsortedWorkLeft_ : unlimited, &oldPlace)) {
-    sort_old_suffixes();
-    best.reset();
-    walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unlimited, &oldPlace);
-  }
-  unlimited = INT64_MAX;
-  walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best,
-             unlimited, nullptr);
+  walk_sorting_when_due(
+      oldSuffixesDue_, unsortedWorkLeft_, best,
+      [&](std::int64_t& work) {
+        return walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, work,
+                          &oldPlace);
+      },
+      [this] { sort_old_suffixes(); });
+  walk_sorting_when_due(
+      patchSuffixesDue_, patchWorkLeft_, best,
+      [&](std::int64_t& work) {
+        return walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode,
+                          p, best, work, nullptr);
+      },
+      [this] { sort_patch_suffixes(); });
   return best;
 }
 

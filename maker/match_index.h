@@ -63,12 +63,13 @@ class MatchIndex {
   void reset_match_memo() { memoPosition_ = -1; }
   // How many candidates the searches may test before the oldfile's suffixes
   // are sorted, for every state of the oldfile built from now on (0: sorted
-  // at the first search); by default one per four bytes of the oldfile.
+  // at the first search); by default one per four bytes of the oldfile. The
+  // patch file's suffixes wait the same way, with a count of their own.
   void limit_unsorted_work(std::int64_t candidates);
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
   const FileLists& old_lists();
-  const FileLists& patch_lists() const { return patchLists_; }
+  const FileLists& patch_lists();
 
   SearchState state;
 
@@ -81,6 +82,7 @@ class MatchIndex {
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
   void sort_old_suffixes();
+  void sort_patch_suffixes();
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
@@ -91,6 +93,8 @@ class MatchIndex {
   std::optional<std::int64_t> unsortedWorkAllowed_;
   bool oldSuffixesDue_ = false;
   std::int64_t unsortedWorkLeft_ = 0;
+  bool patchSuffixesDue_ = false;
+  std::int64_t patchWorkLeft_ = 0;
   SearchRecord record_{alloc_};
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
