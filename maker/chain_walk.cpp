@@ -68,8 +68,25 @@ void ChainWalk::run() {
     walk_candidates(chain, 0);
     return;
   }
+  if (best && suffixes != nullptr && walk_few_that_can_beat_best()) return;
   raise_to_floor();
   walk_segments(target_pattern());
+}
+
+// With a best from another file already, a candidate here beats it only
+// with at least `needed` bytes at the cheapest price this file has. When a
+// rarer chain shows that few positions or none can agree that long, those
+// are all the walk needs, and the binary search over the suffixes is saved:
+// the patch file's lists are mostly searched only to show that nothing in
+// them beats the oldfile's best.
+bool ChainWalk::walk_few_that_can_beat_best() {
+  constexpr std::size_t kFewEnough = 64;
+  const std::int64_t needed = std::max<std::int64_t>(3, best->gain() + prices_of(3).first + 1);
+  if (needed > std::min(block_length_limit(mode), newLeft)) return true;
+  const auto rarer = rarer_chain(chain, 0, needed);
+  if (!rarer || rarer->chain.size() > kFewEnough) return false;
+  walk_shifted(*rarer, chain.front(), chain.back());
+  return true;
 }
 
 // Why the walk is bounded. The chain is walked in position order, so the
@@ -139,12 +156,19 @@ std::optional<std::int64_t> ChainWalk::strongest_gain() const {
 }
 
 // A price holds from one price change position up to the next.
+std::pair<int, int> ChainWalk::prices_of(std::int64_t length) const {
+  std::pair<int, int> range{cost_of(length, base), cost_of(length, base)};
+  for (const std::int64_t change : priceCuts) {
+    if (change <= base || change >= base + size) continue;
+    const int price = cost_of(length, change);
+    range = {std::min(range.first, price), std::max(range.second, price)};
+  }
+  return range;
+}
+
 std::int64_t ChainWalk::lowest_full_length_gain() const {
   const std::int64_t limit = block_length_limit(mode);
-  int dearest = cost_of(limit, base);
-  for (const std::int64_t change : priceCuts)
-    if (change > base && change < base + size) dearest = std::max(dearest, cost_of(limit, change));
-  return limit - dearest;
+  return limit - prices_of(limit).second;
 }
 
 // The chain cut where the price of a position changes: inside a segment

@@ -29,6 +29,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "maker/file_lists.h"
 #include "maker/match_cost.h"
@@ -85,6 +86,9 @@ struct ChainWalk {
   bool spend(std::int64_t work);
   std::optional<std::int64_t> strongest_gain() const;
   std::int64_t lowest_full_length_gain() const;
+  // The cheapest and the dearest price of `length` bytes in this file.
+  std::pair<int, int> prices_of(std::int64_t length) const;
+  bool walk_few_that_can_beat_best();
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);

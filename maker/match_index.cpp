@@ -1,7 +1,6 @@
 #include "maker/match_index.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "core/patch_format.h"
 #include "maker/chain_walk.h"
@@ -33,19 +32,19 @@ void MatchIndex::build_old_index(const char* name) {
   erase_sorting_note();
 }
 
-void MatchIndex::remember_suffix_places() { placesWanted_ = true; }
+void MatchIndex::start_pass(int mode) {
+  reset_match_memo();
+  record_.start_pass(mode);
+}
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
   oldLists_.build(session_.oldData, session_.oldSize, 0);
   oldSuffixesDue_ = true;
   unsortedWorkLeft_ = unsortedWorkAllowed_.value_or(session_.oldSize / 4);
-  const auto placeBytes = static_cast<std::size_t>(session_.newSize) * sizeof(std::uint32_t);
-  if (oldPlaces_) {
-    std::memset(oldPlaces_.get(), 0, placeBytes);
-  } else if (placesWanted_ && placeBytes > 0 && placeBytes <= oldLists_.spared_bytes()) {
-    oldPlaces_.reset(static_cast<std::uint32_t*>(alloc_(placeBytes, 1)));
-  }
+  // The record holds positions of the reference space in 32 bits.
+  const bool recordable = std::int64_t{session_.oldSize} + session_.patchDataSize <= UINT32_MAX;
+  record_.restart(searchesWanted_ && recordable ? oldLists_.spared_bytes() : 0);
   oldRuns_.clear();
 }
 
@@ -63,7 +62,10 @@ void MatchIndex::sort_old_suffixes() {
   oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
-void MatchIndex::limit_unsorted_work(std::int64_t candidates) { unsortedWorkAllowed_ = candidates; }
+void MatchIndex::limit_unsorted_work(std::int64_t candidates) {
+  unsortedWorkAllowed_ = candidates;
+  if (patchSuffixesDue_) patchWorkLeft_ = candidates;
+}
 
 const FileLists& MatchIndex::old_lists() {
   if (oldListsDue_) build_old_lists();
@@ -80,13 +82,27 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
-  patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
+  patchSuffixesDue_ = true;
+  patchWorkLeft_ = unsortedWorkAllowed_.value_or(session_.patchDataSize / 4);
   erase_sorting_note();
+}
+
+// The patch file's suffixes wait as the oldfile's do: most newfile
+// positions find their best in the oldfile, and the patch file's lists
+// then only need to show that nothing there beats it.
+void MatchIndex::sort_patch_suffixes() {
+  patchSuffixesDue_ = false;
+  patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
+}
+
+const FileLists& MatchIndex::patch_lists() {
+  if (patchSuffixesDue_) sort_patch_suffixes();
+  return patchLists_;
 }
 
 bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
                             std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
-                            std::int64_t& workLeft) const {
+                            std::int64_t& workLeft, std::uint32_t* place) const {
   if (lists.key_length() == 0) return true;
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
@@ -98,7 +114,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                      lists.suffixes_from());
     const auto [first, end] = lists.suffix_range(chain, target, data, size);
     suffixes->narrow_to(first, end, lists.key_length());
-    if (base == 0 && oldPlaces_) suffixes->remember_place_in(&oldPlaces_[static_cast<std::size_t>(p)]);
+    suffixes->remember_place_in(place);
   }
   const CostContext context{.running = state.running,
                             .replacePosition = state.replacePosition,
@@ -142,19 +158,60 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   if (memoPosition_ == p) return remember(p, memo_);
   if (session_.newSize - p < 3) return std::nullopt;
   if (oldListsDue_) build_old_lists();
+  SearchRecord::Entry entry{.p = static_cast<std::uint32_t>(p),
+                            .running = static_cast<std::uint32_t>(state.running),
+                            .replacePosition = static_cast<std::uint32_t>(state.replacePosition)};
+  const SearchRecord::Entry* before = record_.find(p);
   std::optional<MatchCandidate> best;
-  std::int64_t unlimited = INT64_MAX;
-  if (!walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best,
-                  oldSuffixesDue_ ? unsortedWorkLeft_ : unlimited)) {
-    sort_old_suffixes();
-    best.reset();
-    walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, unlimited);
+  if (before != nullptr && record_.previous_pass_had_mode(mode) && before->running == entry.running &&
+      before->replacePosition == entry.replacePosition) {
+    entry = *before;
+    best = entry.result();
+    record_.add(entry);
+  } else {
+    entry.place = before != nullptr ? before->place : 0;
+    best = search_files(mode, p, entry.place);
+    if (!best || entry.set_result(*best)) record_.add(entry);
   }
-  unlimited = INT64_MAX;
-  walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode, p, best,
-             unlimited);
   if (!best) return std::nullopt;
   return remember(p, *best);
+}
+
+namespace {
+
+// A walk that spends the work allowed before the suffixes are sorted stops
+// unfinished; it is then done again over the sorted suffixes, from the best
+// it started with.
+template <typename Walk, typename Sort>
+void walk_sorting_when_due(bool due, std::int64_t& workLeft, std::optional<MatchCandidate>& best, const Walk& walk,
+                           const Sort& sort) {
+  std::int64_t unlimited = INT64_MAX;
+  const std::optional<MatchCandidate> before = best;
+  if (walk(due ? workLeft : unlimited)) return;
+  sort();
+  best = before;
+  walk(unlimited);
+}
+
+}  // namespace
+
+std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p, std::uint32_t& oldPlace) {
+  std::optional<MatchCandidate> best;
+  walk_sorting_when_due(
+      oldSuffixesDue_, unsortedWorkLeft_, best,
+      [&](std::int64_t& work) {
+        return walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, work,
+                          &oldPlace);
+      },
+      [this] { sort_old_suffixes(); });
+  walk_sorting_when_due(
+      patchSuffixesDue_, patchWorkLeft_, best,
+      [&](std::int64_t& work) {
+        return walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode,
+                          p, best, work, nullptr);
+      },
+      [this] { sort_patch_suffixes(); });
+  return best;
 }
 
 }  // namespace vd

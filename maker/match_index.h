@@ -16,21 +16,14 @@
 #include <span>
 
 #include "maker/file_lists.h"
+#include "maker/match_candidate.h"
 #include "maker/price_cuts.h"
 #include "maker/run_index.h"
+#include "maker/search_record.h"
 #include "maker/session.h"
 #include "maker/suffix_search.h"
 
 namespace vd {
-
-struct MatchCandidate {
-  std::int64_t length = 0;
-  std::int64_t position = 0;  // in the reference space: oldfile, then patch file
-  int cost = 0;
-  std::int64_t penalty = 0;
-
-  std::int64_t gain() const { return length - cost; }
-};
 
 // Search state shared with the encoders.
 struct SearchState {
@@ -52,12 +45,14 @@ class MatchIndex {
   // and may restore it again) costs no build, and no state is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
-  // For runs that search the newfile more than once (AUTO): the oldfile's
-  // suffix search remembers where it placed each newfile position, for as
-  // long as the oldfile's bytes stay the same; only in memory that the
-  // oldfile's dense buckets spared, so that the run never needs more than
-  // with the whole table. The search is the same either way.
-  void remember_suffix_places();
+  // For runs that search the newfile more than once (AUTO): each pass keeps
+  // what its searches found for the next one (see SearchRecord), for as long
+  // as the oldfile's bytes stay the same; only in memory that the oldfile's
+  // dense buckets spared, so that the run never needs more than with the
+  // whole table. The results are the same either way.
+  void remember_searches() { searchesWanted_ = true; }
+  // Every pass of an encoder over the newfile starts here.
+  void start_pass(int mode);
 
   // The best candidate at newfile position p for MODE 1 to 4, or none when
   // its gain stays below minBlock.
@@ -68,7 +63,8 @@ class MatchIndex {
   void reset_match_memo() { memoPosition_ = -1; }
   // How many candidates the searches may test before the oldfile's suffixes
   // are sorted, for every state of the oldfile built from now on (0: sorted
-  // at the first search); by default one per four bytes of the oldfile.
+  // at the first search); by default one per four bytes of the oldfile. The
+  // patch file's suffixes wait the same way, with a count of their own.
   void limit_unsorted_work(std::int64_t candidates);
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
@@ -76,7 +72,7 @@ class MatchIndex {
   // The same lists without sorting the suffixes for them: those stay null
   // until the searches above have wanted them.
   const FileLists& old_lists_as_searched();
-  const FileLists& patch_lists() const { return patchLists_; }
+  const FileLists& patch_lists();
 
   SearchState state;
 
@@ -84,21 +80,25 @@ class MatchIndex {
   // False when the walk spent `workLeft` before it finished.
   bool walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
                   std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
-                  std::int64_t& workLeft) const;
+                  std::int64_t& workLeft, std::uint32_t* place) const;
+  std::optional<MatchCandidate> search_files(int mode, std::int64_t p, std::uint32_t& oldPlace);
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
   void sort_old_suffixes();
+  void sort_patch_suffixes();
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
   FileLists oldLists_;
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
-  bool placesWanted_ = false;
+  bool searchesWanted_ = false;
   std::optional<std::int64_t> unsortedWorkAllowed_;
   bool oldSuffixesDue_ = false;
   std::int64_t unsortedWorkLeft_ = 0;
-  std::unique_ptr<std::uint32_t[], FreeDeleter> oldPlaces_;  // by newfile position
+  bool patchSuffixesDue_ = false;
+  std::int64_t patchWorkLeft_ = 0;
+  SearchRecord record_{alloc_};
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
   mutable PriceCuts oldPriceCuts_;

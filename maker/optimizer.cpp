@@ -115,7 +115,7 @@ bool Optimizer::run_candidate(int mode, int vary) {
   ++pass_;
   s_.minBlock = 3 + vary;
   show_pass(pass_, passes_, deep_);
-  index_.reset_match_memo();
+  index_.start_pass(mode);
   EncodeResult candidate;
   candidate.mode = mode;
   candidate.vary = vary;
@@ -141,7 +141,7 @@ EncodeResult Optimizer::run() {
   const std::vector<int> tried = combinations(deep_, transformable);
   const std::vector<int> varies = deep_ && !optimal_ ? std::vector<int>{-1, 0, 1} : std::vector<int>{0};
   passes_ = static_cast<int>(tried.size() * varies.size() * 4);
-  index_.remember_suffix_places();
+  index_.remember_searches();
   bool searching = true;
   for (auto combination = tried.begin(); searching && combination != tried.end(); ++combination) {
     apply_combination(*combination);

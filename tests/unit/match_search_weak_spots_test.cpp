@@ -148,11 +148,8 @@ TEST(FindMatchWeakSpots, ThePatchFileHeaderNeverCounts) {
 
 // A new build of a program: the oldfile with a few bytes changed every few
 // hundred, as moved addresses do, and a byte or two inserted or dropped now
-// and then. The encoder's running positions then lead the search most of
-// the time, and the oldfile's suffixes are not needed; every MODE must code
-// the same stream whether they are sorted at once, part of the way through,
-// or never.
-TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
+// and then, with an existing patch file that holds part of the oldfile.
+test::EncodeInput rebuild_pair() {
   test::Rng rng(127);
   Bytes old;
   while (old.size() < 60000) {
@@ -172,6 +169,14 @@ TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
   input.old = old;
   input.neu = neu;
   input.patch = concat({test::header(), Bytes(old.begin() + 1000, old.begin() + 9000)});
+  return input;
+}
+
+// The encoder's running positions then lead the search most of the time,
+// and the oldfile's suffixes are not needed; every MODE must code the same
+// stream whether they are sorted at once, part of the way through, or never.
+TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
+  const test::EncodeInput input = rebuild_pair();
   for (int mode = 1; mode <= 4; ++mode) {
     std::vector<Bytes> streams;
     for (const std::int64_t work : kUnsortedWork) {
@@ -185,6 +190,49 @@ TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
     EXPECT_EQ(streams[1], streams[0]) << "MODE " << mode;
     EXPECT_EQ(streams[2], streams[0]) << "MODE " << mode;
   }
+}
+
+// The passes of AUTO DEEP, each MODE at three minimal blocks, with the
+// oldfile's bytes changed between two passes of one MODE: what
+// each pass takes from the one before must leave every stream as a search
+// from scratch codes it. Streams of minimal blocks that differ part ways and
+// meet again, so that a pass searches some positions from the same state as
+// the pass before and others from another.
+TEST(FindMatchWeakSpots, PassesThatReuseThePassBeforeCodeWhatFreshSearchesCode) {
+  test::Rng rng(131);
+  std::vector<Bytes> words;
+  for (int i = 0; i < 300; ++i) words.push_back(rng.bytes(2 + rng.below(5), 'a', 'z'));
+  test::EncodeInput input;
+  while (input.old.size() < 40000) {
+    const Bytes& word = words[rng.below(words.size())];
+    input.old.insert(input.old.end(), word.begin(), word.end());
+  }
+  for (std::size_t at = 0; at + 200 < input.old.size(); at += 200) {
+    const std::size_t from = rng.below(2) == 0 ? at : rng.below(input.old.size() - 200);
+    input.neu.insert(input.neu.end(), input.old.begin() + static_cast<long>(from), input.old.begin() + static_cast<long>(from + 150));
+    const Bytes& word = words[rng.below(words.size())];
+    input.neu.insert(input.neu.end(), word.begin(), word.end());
+  }
+  const auto all_passes = [&](bool reusing) {
+    return test::run_coder(3, input, [&](MakerSession& s, MatchIndex& index, EncodeResult& r) {
+      if (reusing) index.remember_searches();
+      CarriedState carried;
+      for (int mode = 1; mode <= 4; ++mode) {
+        for (const int minBlock : {2, 3, 4}) {
+          if (mode == 3 && minBlock == 4) {
+            for (std::int64_t at = 0; at < s.oldSize; at += 97) s.oldData[at] ^= 0x5a;
+            index.build_old_index(s.oldName);
+          }
+          s.minBlock = minBlock;
+          index.start_pass(mode);
+          encode_mode(mode, s, index, r, carried, true);
+        }
+      }
+    });
+  };
+  const Bytes reused = all_passes(true).stream;
+  const Bytes fresh = all_passes(false).stream;
+  EXPECT_TRUE(reused == fresh) << reused.size() << " bytes against " << fresh.size();
 }
 
 }  // namespace

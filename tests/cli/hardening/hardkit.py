@@ -221,7 +221,7 @@ def act_at(args, reached, action, out_name="out.txt", tries=20, prepare=None, en
     fail("the run never reached the point: %s" % " ".join(args))
 
 
-def interrupt_at(args, reached, sig, out_name="out.txt", tries=20, prepare=None, env=None):
+def interrupt_at(args, reached, sig, out_name="out.txt", tries=60, prepare=None, env=None):
     """Interrupts a run with `sig` once `reached` holds (see act_at)."""
     return act_at(args, reached, lambda p: os.kill(p.pid, sig), out_name, tries, prepare, env)
 

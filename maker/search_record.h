@@ -1,0 +1,87 @@
+// What one pass of an encoder found at each newfile position it searched,
+// kept for the pass after it.
+//
+// AUTO codes the same newfile several times against the same bytes, and
+// DEEP codes it in each MODE once for every minimal block. A search's best
+// candidate depends only on the MODE, the newfile position, the running and
+// replace positions and the bytes searched: the minimal block only decides
+// afterwards whether the candidate is good enough. So where a pass searches
+// as the pass before it did, it takes that result; and where only the
+// positions differ, the place the suffix search found among the sorted
+// suffixes still saves the binary search.
+//
+// Searches go up the newfile, so the next pass reads the entries in order,
+// and the chunks it has read serve the pass that records: the record holds
+// about one pass's entries at a time. Each entry is coded against the one
+// before it, in about 7 bytes: most searches come one after another in a
+// stretch of data, from the same running and replace positions.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "core/run_state.h"
+#include "maker/file_lists.h"
+#include "maker/match_candidate.h"
+
+namespace vd {
+
+class SearchRecord {
+ public:
+  struct Entry {
+    std::uint32_t p = 0;
+    std::uint32_t running = 0;
+    std::uint32_t replacePosition = 0;
+    std::uint32_t place = 0;  // kept by the suffix search; 0 for none
+    std::uint32_t position = 0;
+    std::uint32_t lengthAndCost = 0;  // 0: no candidate
+
+    // False for a candidate the entry cannot hold.
+    bool set_result(const MatchCandidate& candidate);
+    std::optional<MatchCandidate> result() const;
+  };
+
+  explicit SearchRecord(ZeroAllocator alloc) : alloc_(alloc) {}
+
+  // Forgets every entry, as after a change of the bytes searched, and takes
+  // at most `bytes` of memory from now on (0: records nothing).
+  void restart(std::size_t bytes);
+  // What the pass that ends recorded becomes what the next one reads.
+  void start_pass(int mode);
+  // The entry of the previous pass at newfile position p, if it searched
+  // there. Asked in ascending order; an entry passed over is gone.
+  const Entry* find(std::int64_t p);
+  bool previous_pass_had_mode(int mode) const { return previous_.mode == mode; }
+  // Leaves out what does not fit in the memory allowed, and a position
+  // below the last one recorded.
+  void add(const Entry& entry);
+
+ private:
+  static constexpr std::size_t kChunkBytes = 65536;
+  using Chunk = std::unique_ptr<std::uint8_t[], FreeDeleter>;
+  struct Pass {
+    std::vector<Chunk> chunks;
+    std::vector<std::size_t> used;  // bytes of each chunk
+    Entry last;                     // the last entry written
+    bool empty = true;
+    int mode = 0;
+  };
+
+  void release(Pass& pass);
+  Chunk take_chunk();
+  bool read_next();
+
+  ZeroAllocator alloc_;
+  std::size_t chunksLeft_ = 0;
+  std::vector<Chunk> spare_;
+  Pass previous_;
+  std::size_t readChunk_ = 0;
+  std::size_t readOffset_ = 0;
+  Entry next_;  // the previous pass's entry read last
+  bool nextValid_ = false;
+  Pass current_;
+};
+
+}  // namespace vd
