@@ -78,7 +78,8 @@ void encode(benchmark::State& state, Bytes old, Bytes neu) {
     EncodeResult result;
     result.out = std::tmpfile();
     index.reset_match_memo();
-    encode_mode(3, session, index, result);
+    CarriedState carried;
+    encode_mode(3, session, index, result, carried);
     std::fclose(result.out);
     benchmark::DoNotOptimize(result.patchsize);
   }

@@ -32,16 +32,25 @@ void MatchIndex::build_old_index(const char* name) {
   erase_sorting_note();
 }
 
+// Each MODE's passes may go as far without the suffixes as a single run
+// may: a MODE led by its running positions to no need of sorting leaves the
+// next one as little need of it, and sorting costs about as much as a pass.
 void MatchIndex::start_pass(int mode) {
   reset_match_memo();
   record_.start_pass(mode);
+  if (!record_.previous_pass_had_mode(mode)) {
+    if (oldSuffixesDue_) unsortedWorkLeft_ = unsorted_work(session_.oldSize);
+    if (patchSuffixesDue_) patchWorkLeft_ = unsorted_work(session_.patchDataSize);
+  }
 }
+
+std::int64_t MatchIndex::unsorted_work(std::int64_t size) const { return unsortedWorkAllowed_.value_or(size / 4); }
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
   oldLists_.build(session_.oldData, session_.oldSize, 0);
   oldSuffixesDue_ = true;
-  unsortedWorkLeft_ = unsortedWorkAllowed_.value_or(session_.oldSize / 4);
+  unsortedWorkLeft_ = unsorted_work(session_.oldSize);
   // The record holds positions of the reference space in 32 bits.
   const bool recordable = std::int64_t{session_.oldSize} + session_.patchDataSize <= UINT32_MAX;
   record_.restart(searchesWanted_ && recordable ? oldLists_.spared_bytes() : 0);
@@ -83,7 +92,7 @@ void MatchIndex::build_patch_index(const char* name) {
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
   patchSuffixesDue_ = true;
-  patchWorkLeft_ = unsortedWorkAllowed_.value_or(session_.patchDataSize / 4);
+  patchWorkLeft_ = unsorted_work(session_.patchDataSize);
   erase_sorting_note();
 }
 

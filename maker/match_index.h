@@ -86,6 +86,7 @@ class MatchIndex {
   void build_old_lists();
   void sort_old_suffixes();
   void sort_patch_suffixes();
+  std::int64_t unsorted_work(std::int64_t size) const;
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
