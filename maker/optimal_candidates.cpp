@@ -79,9 +79,9 @@ void OptimalCandidates::add_continuation(std::int64_t q, std::int64_t p) { add(q
 // Sorting the oldfile's suffixes can cost more than the rest of the search
 // where a newfile mostly continues where it is, and its few changed bytes
 // are found as well through the chains. So, unless the greedy path's
-// searches have had them sorted, they are sorted only once positions have
-// asked for them one per 8 KiB of the oldfile: early enough that the
-// positions which went without lose almost nothing.
+// searches have had them sorted, they are sorted only once as many
+// positions have asked for them as the oldfile has 8 KiB: early enough that
+// the positions which went without lose almost nothing.
 const std::int32_t* OptimalCandidates::suffixes_of(const Source& source) {
   if (source.lists->suffixes() != nullptr || source.base != 0) return source.lists->suffixes();
   if (unsortedLeft_ > 0) {
