@@ -68,17 +68,29 @@ void ChainWalk::run() {
     walk_candidates(chain, 0);
     return;
   }
+  raise_to_useful_floor();
   if (best && suffixes != nullptr && walk_few_that_can_beat_best()) return;
   raise_to_floor();
   walk_segments(target_pattern());
 }
 
-// With a best from another file already, a candidate here beats it only
-// with at least `needed` bytes at the cheapest price this file has. When a
-// rarer chain shows that few positions or none can agree that long, those
-// are all the walk needs, and the binary search over the suffixes is saved:
-// the patch file's lists are mostly searched only to show that nothing in
-// them beats the oldfile's best.
+// A best that gains less than the search can use ends as none, so the walk
+// may start from a floor just below that gain, as raise_to_floor explains;
+// but never above what the dearest candidate of full length gains, since
+// such a candidate would end the walk. In a stretch of data, where nothing
+// gains enough, the floor is what keeps the walk short.
+void ChainWalk::raise_to_useful_floor() {
+  if (leastGain == INT64_MIN) return;
+  raise_floor_to(std::min(leastGain, lowest_full_length_gain()));
+}
+
+// With a best already, from another file or the floor, a candidate here
+// beats it only with at least `needed` bytes at the cheapest price this
+// file has. When a rarer chain shows that few positions or none can agree
+// that long, those are all the walk needs, and the binary search over the
+// suffixes is saved: in a stretch of data, or in the patch file's lists
+// beside the oldfile's best, the walk mostly only shows that nothing
+// beats the best.
 bool ChainWalk::walk_few_that_can_beat_best() {
   constexpr std::size_t kFewEnough = 64;
   const std::int64_t needed = std::max<std::int64_t>(3, best->gain() + prices_of(3).first + 1);

@@ -60,6 +60,8 @@ struct ChainWalk {
   // Reference-space positions likely to agree long, measured first where
   // the file has no suffix array.
   std::span<const std::int64_t> hints;
+  // The least gain the search can use: a weaker best is as good as none.
+  std::int64_t leastGain = INT64_MIN;
   // Candidates the walk may still test; once spent, it stops unfinished.
   std::int64_t workLeft = INT64_MAX;
 
@@ -80,6 +82,7 @@ struct ChainWalk {
     int period = 0;  // 0 for none
     std::int64_t run = 0;
   };
+  void raise_to_useful_floor();
   void raise_to_floor();
   void raise_to_hinted_floor();
   void raise_floor_to(std::int64_t reached);

@@ -37,7 +37,7 @@ void MatchIndex::build_old_index(const char* name) {
 // next one as little need of it, and sorting costs about as much as a pass.
 void MatchIndex::start_pass(int mode) {
   reset_match_memo();
-  record_.start_pass(mode);
+  record_.start_pass(mode, session_.minBlock);
   if (!record_.previous_pass_had_mode(mode)) {
     if (oldSuffixesDue_) unsortedWorkLeft_ = unsorted_work(session_.oldSize);
     if (patchSuffixesDue_) patchWorkLeft_ = unsorted_work(session_.patchDataSize);
@@ -147,6 +147,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                  .runs = runs,
                  .lists = &lists,
                  .hints = hints,
+                 .leastGain = session_.minBlock,
                  .workLeft = workLeft};
   walk.run();
   workLeft = walk.workLeft;
@@ -172,7 +173,7 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
                             .replacePosition = static_cast<std::uint32_t>(state.replacePosition)};
   const SearchRecord::Entry* before = record_.find(p);
   std::optional<MatchCandidate> best;
-  if (before != nullptr && record_.previous_pass_had_mode(mode) && before->running == entry.running &&
+  if (before != nullptr && record_.previous_pass_serves(mode, session_.minBlock) && before->running == entry.running &&
       before->replacePosition == entry.replacePosition) {
     entry = *before;
     best = entry.result();
@@ -220,6 +221,8 @@ std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p,
                           p, best, work, nullptr);
       },
       [this] { sort_patch_suffixes(); });
+  // Only the walks' floor is that short, and nothing beat it.
+  if (best && best->length < 3) return std::nullopt;
   return best;
 }
 

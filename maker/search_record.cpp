@@ -53,9 +53,11 @@ std::optional<MatchCandidate> SearchRecord::Entry::result() const {
 
 void SearchRecord::restart(std::size_t bytes) {
   const int mode = current_.mode;
+  const int minBlock = current_.minBlock;
   previous_ = Pass{};
   current_ = Pass{};
   current_.mode = mode;
+  current_.minBlock = minBlock;
   spare_.clear();
   next_ = Entry{};
   nextValid_ = false;
@@ -63,7 +65,7 @@ void SearchRecord::restart(std::size_t bytes) {
   chunksLeft_ = bytes / kChunkBytes;
 }
 
-void SearchRecord::start_pass(int mode) {
+void SearchRecord::start_pass(int mode, int minBlock) {
   release(previous_);
   previous_ = std::move(current_);
   next_ = Entry{};
@@ -71,6 +73,7 @@ void SearchRecord::start_pass(int mode) {
   readChunk_ = readOffset_ = 0;
   current_ = Pass{};
   current_.mode = mode;
+  current_.minBlock = minBlock;
 }
 
 void SearchRecord::release(Pass& pass) {

@@ -2,13 +2,15 @@
 // kept for the pass after it.
 //
 // AUTO codes the same newfile several times against the same bytes, and
-// DEEP codes it in each MODE once for every minimal block. A search's best
-// candidate depends only on the MODE, the newfile position, the running and
-// replace positions and the bytes searched: the minimal block only decides
-// afterwards whether the candidate is good enough. So where a pass searches
-// as the pass before it did, it takes that result; and where only the
-// positions differ, the place the suffix search found among the sorted
-// suffixes still saves the binary search.
+// DEEP codes it in each MODE once for every minimal block, the lowest
+// first. A search's result depends only on the MODE, the newfile position,
+// the running and replace positions, the bytes searched and the minimal
+// block: the best candidate, when it gains that much, else none. A higher
+// minimal block only drops more of the same results. So where a pass
+// searches as the pass before it did, with a minimal block no lower, it
+// takes that result; and where only the positions differ, the place the
+// suffix search found among the sorted suffixes still saves the binary
+// search.
 //
 // Searches go up the newfile, so the next pass reads the entries in order,
 // and the chunks it has read serve the pass that records: the record holds
@@ -49,11 +51,16 @@ class SearchRecord {
   // at most `bytes` of memory from now on (0: records nothing).
   void restart(std::size_t bytes);
   // What the pass that ends recorded becomes what the next one reads.
-  void start_pass(int mode);
+  void start_pass(int mode, int minBlock);
   // The entry of the previous pass at newfile position p, if it searched
   // there. Asked in ascending order; an entry passed over is gone.
   const Entry* find(std::int64_t p);
   bool previous_pass_had_mode(int mode) const { return previous_.mode == mode; }
+  // Whether the previous pass's results are those a pass of this MODE and
+  // minimal block would find.
+  bool previous_pass_serves(int mode, int minBlock) const {
+    return previous_pass_had_mode(mode) && previous_.minBlock <= minBlock;
+  }
   // Leaves out what does not fit in the memory allowed, and a position
   // below the last one recorded.
   void add(const Entry& entry);
@@ -67,6 +74,7 @@ class SearchRecord {
     Entry last;                     // the last entry written
     bool empty = true;
     int mode = 0;
+    int minBlock = 0;
   };
 
   void release(Pass& pass);

@@ -31,7 +31,7 @@ void expect_faithful(const Bytes& old, const Bytes& neu, const Bytes& patch, int
                      Pick pick) {
   test::Rng rng(static_cast<std::uint64_t>(old.size() + neu.size()));
   for (int mode = 1; mode <= 4; ++mode) {
-    for (const int minBlock : {0, 3}) {
+    for (const int minBlock : {0, 3, 5}) {
       test::Indexed indexed(old, neu, patch, minBlock, kLevels[(mode + minBlock) % 3]);
       indexed.index.limit_unsorted_work(kUnsortedWork[(mode + minBlock / 3) % 3]);
       for (int sample = 0; sample < samples; ++sample) {
@@ -195,7 +195,8 @@ TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
 // The passes of AUTO DEEP, each MODE at three minimal blocks, with the
 // oldfile's bytes changed between two passes of one MODE: what
 // each pass takes from the one before must leave every stream as a search
-// from scratch codes it. Streams of minimal blocks that differ part ways and
+// from scratch codes it. A minimal block lower than the one before is
+// among them: the searches before it left out what it may take. Streams of minimal blocks that differ part ways and
 // meet again, so that a pass searches some positions from the same state as
 // the pass before and others from another.
 TEST(FindMatchWeakSpots, PassesThatReuseThePassBeforeCodeWhatFreshSearchesCode) {
@@ -218,7 +219,7 @@ TEST(FindMatchWeakSpots, PassesThatReuseThePassBeforeCodeWhatFreshSearchesCode) 
       if (reusing) index.remember_searches();
       CarriedState carried;
       for (int mode = 1; mode <= 4; ++mode) {
-        for (const int minBlock : {2, 3, 4}) {
+        for (const int minBlock : {3, 2, 4}) {
           if (mode == 3 && minBlock == 4) {
             for (std::int64_t at = 0; at < s.oldSize; at += 97) s.oldData[at] ^= 0x5a;
             index.build_old_index(s.oldName);

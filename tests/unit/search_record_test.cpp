@@ -35,7 +35,7 @@ bool same(const SearchRecord::Entry& a, const SearchRecord::Entry& b) {
 // entry, if any, must be what that pass recorded there; every position but
 // each fifth is recorded. Returns the positions found.
 std::vector<std::uint32_t> run_pass(SearchRecord& record, std::uint32_t pass) {
-  record.start_pass(1);
+  record.start_pass(1, 3);
   std::vector<std::uint32_t> found;
   for (std::uint32_t p = 0; p < kPositions; ++p) {
     if (const SearchRecord::Entry* entry = record.find(p)) {
@@ -84,9 +84,9 @@ TEST(SearchRecord, PassesShareTheirChunksAndLeaveOutWhatDoesNotFit) {
 TEST(SearchRecord, ARecordWithoutMemoryKeepsNothing) {
   SearchRecord record(&std::calloc);
   record.restart(65535);
-  record.start_pass(2);
+  record.start_pass(2, 3);
   record.add(entry_at(1, 0));
-  record.start_pass(2);
+  record.start_pass(2, 3);
   EXPECT_EQ(record.find(1), nullptr);
   EXPECT_TRUE(record.previous_pass_had_mode(2));
 }
