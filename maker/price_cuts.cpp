@@ -12,16 +12,10 @@ int match_cost(int mode, std::int64_t base, std::int64_t length, std::int64_t q,
 }
 
 // Whether a candidate at reference position q costs other than one at q - 1
-// of the same length. Length parts change only at the ends of the length
-// tiers, so a length from each tier tells.
+// of the same length. Every cost is a part for the length plus a part for
+// the position, so one length tells.
 bool price_changes_at(int mode, std::int64_t base, std::int64_t q, const CostContext& context) {
-  const auto changes = [&](std::int64_t length) {
-    return match_cost(mode, base, length, q, context) != match_cost(mode, base, length, q - 1, context);
-  };
-  if (changes(3)) return true;
-  for (const std::int64_t end : kLengthTierEnds)
-    if (changes(end + 1)) return true;
-  return false;
+  return match_cost(mode, base, 3, q, context) != match_cost(mode, base, 3, q - 1, context);
 }
 
 bool same_context(const CostContext& a, const CostContext& b) {

@@ -153,7 +153,8 @@ TEST(MatchCost, Mode4PatchFile) {
 
 // The match search passes over whole stretches of a chain on the strength of
 // these two lists: a cost may change with the length only right after a
-// listed tier end, and with the position only at a listed price change.
+// listed tier end, and with the position only at a listed price change,
+// by the same amount for every length.
 int cost_in(bool patchFile, int mode, std::int64_t length, std::int64_t q, const CostContext& context) {
   return patchFile ? patchfile_match_cost(mode, length, q, context) : oldfile_match_cost(mode, length, q, context);
 }
@@ -176,7 +177,7 @@ TEST(MatchCost, ALengthPartChangesOnlyAfterATierEnd) {
   }
 }
 
-TEST(MatchCost, APositionPartChangesOnlyAtAPriceChange) {
+TEST(MatchCost, APositionPartChangesOnlyAtAPriceChangeAndAddsToTheLengthPart) {
   for (const bool patchFile : {false, true}) {
     for (int mode = 1; mode <= 4; ++mode) {
       for (const std::int64_t running : {100, 70000, 8400000}) {
@@ -188,6 +189,11 @@ TEST(MatchCost, APositionPartChangesOnlyAtAPriceChange) {
           for (std::int64_t q = around - 3; q <= around + 3; ++q) probed.push_back(q);
         for (const std::int64_t q : probed) {
           for (const std::int64_t length : {3, 40, 100, 70000}) {
+            const int lengthPart = cost_in(patchFile, mode, length, running, context) -
+                                   cost_in(patchFile, mode, 3, running, context);
+            EXPECT_EQ(cost_in(patchFile, mode, length, q, context) - cost_in(patchFile, mode, 3, q, context),
+                      lengthPart)
+                << "MODE " << mode << (patchFile ? " patch" : " old") << " q " << q << " length " << length;
             if (cost_in(patchFile, mode, length, q, context) == cost_in(patchFile, mode, length, q - 1, context))
               continue;
             EXPECT_TRUE(std::count(changes.begin(), changes.end(), q))
