@@ -103,6 +103,9 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   suffixesFrom_ = firstIndexed;
   const Partitions partitions = partition_by_first_byte(data, firstIndexed, size - keyLength_);
   dense_ = keyLength_ == 3;
+  // The rests, then the largest partition filed after them.
+  scratchWords_ = static_cast<std::size_t>((partitions.restsCarried ? rest_words(partitions.starts.back()) : 0) +
+                                           partitions.largest);
   const bool filed = partitions.restsCarried ? file_partitions<true>(data, partitions) : file_partitions<false>(data, partitions);
   if (!filed) {
     // The rests carried were dealt in the order the partitions had before.
@@ -146,7 +149,7 @@ FileLists::Partitions FileLists::partition_by_first_byte(const std::uint8_t* dat
   Partitions partitions;
   auto& starts = partitions.starts;
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) ++starts[data[i] + 1];
-  std::uint32_t largest = 0;
+  std::uint32_t& largest = partitions.largest;
   for (std::size_t b = 1; b < starts.size(); ++b) {
     largest = std::max(largest, starts[b]);
     starts[b] += starts[b - 1];

@@ -54,6 +54,12 @@ class FileLists {
   // the one after the last.
   std::pair<std::int64_t, std::int64_t> suffix_range(std::span<const std::uint32_t> chain, const std::uint8_t* key,
                                                      const std::uint8_t* data, std::int64_t size) const;
+  // The memory of the suffix array that the last build wrote as scratch:
+  // idle, and already in the process's pages, until the suffixes are sorted.
+  std::span<std::uint8_t> unsorted_scratch() const {
+    if (suffixesBuilt_ || keyLength_ == 0) return {};
+    return {reinterpret_cast<std::uint8_t*>(suffixes_), scratchWords_ * sizeof(std::uint32_t)};
+  }
   // Every position of the data from suffixes_from() on, sorted by the bytes
   // from there on; null when not built.
   const std::int32_t* suffixes() const { return suffixesBuilt_ ? suffixes_ : nullptr; }
@@ -71,6 +77,7 @@ class FileLists {
   std::uint32_t* dense_bucket(std::uint32_t key) const;
   struct Partitions {
     std::array<std::uint32_t, 257> starts{};  // of each first byte's positions
+    std::uint32_t largest = 0;                 // positions of one first byte
     bool restsCarried = false;
   };
   Partitions partition_by_first_byte(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
@@ -87,6 +94,7 @@ class FileLists {
   std::int64_t suffixesFrom_ = 0;
   // Words of the bucket table that the last build may have written.
   std::size_t dirtyWords_ = 0;
+  std::size_t scratchWords_ = 0;
   bool dense_ = false;
   bool suffixesBuilt_ = false;
 };

@@ -51,10 +51,18 @@ void MatchIndex::build_old_lists() {
   oldLists_.build(session_.oldData, session_.oldSize, 0);
   oldSuffixesDue_ = true;
   unsortedWorkLeft_ = unsorted_work(session_.oldSize);
-  // The record holds positions of the reference space in 32 bits.
-  const bool recordable = std::int64_t{session_.oldSize} + session_.patchDataSize <= UINT32_MAX;
-  record_.restart(searchesWanted_ && recordable ? oldLists_.spared_bytes() : 0);
+  restart_record();
   oldRuns_.clear();
+}
+
+// The record holds positions of the reference space in 32 bits. It takes
+// only memory the lists hold anyway: while the suffixes wait, the scratch of
+// their array, and once they are sorted, what the dense buckets spared.
+void MatchIndex::restart_record() {
+  const bool recordable = std::int64_t{session_.oldSize} + session_.patchDataSize <= UINT32_MAX;
+  if (!searchesWanted_ || !recordable) return record_.restart(0);
+  const std::span<std::uint8_t> scratch = oldLists_.unsorted_scratch();
+  record_.restart(scratch.empty() ? oldLists_.spared_bytes() : 0, scratch);
 }
 
 // Sorting the oldfile's suffixes costs about as much as testing one
@@ -65,7 +73,10 @@ void MatchIndex::build_old_lists() {
 // that needs it pays at most a quarter more than sorting at once.
 void MatchIndex::sort_old_suffixes() {
   oldSuffixesDue_ = false;
+  // The record may stand in the memory the suffixes take.
+  record_.restart(0);
   oldLists_.sort_suffixes(session_.oldData, session_.oldSize);
+  restart_record();
   // Only the searches over the suffixes go from run to run. Without the run
   // index they walk the runs one by one, to the same result.
   oldRuns_.build(session_.oldData, session_.oldSize);

@@ -84,6 +84,7 @@ class MatchIndex {
   std::optional<MatchCandidate> search_files(int mode, std::int64_t p, std::uint32_t& oldPlace);
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
+  void restart_record();
   void sort_old_suffixes();
   void sort_patch_suffixes();
   std::int64_t unsorted_work(std::int64_t size) const;

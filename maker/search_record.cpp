@@ -1,5 +1,7 @@
 #include "maker/search_record.h"
 
+#include <utility>
+
 namespace vd {
 namespace {
 
@@ -51,7 +53,7 @@ std::optional<MatchCandidate> SearchRecord::Entry::result() const {
                         .cost = static_cast<int>(lengthAndCost & kCostMask)};
 }
 
-void SearchRecord::restart(std::size_t bytes) {
+void SearchRecord::restart(std::size_t bytes, std::span<std::uint8_t> lent) {
   const int mode = current_.mode;
   const int minBlock = current_.minBlock;
   previous_ = Pass{};
@@ -59,6 +61,8 @@ void SearchRecord::restart(std::size_t bytes) {
   current_.mode = mode;
   current_.minBlock = minBlock;
   spare_.clear();
+  allocated_.clear();
+  for (std::size_t at = 0; lent.size() - at >= kChunkBytes; at += kChunkBytes) spare_.push_back(lent.data() + at);
   next_ = Entry{};
   nextValid_ = false;
   readChunk_ = readOffset_ = 0;
@@ -77,20 +81,21 @@ void SearchRecord::start_pass(int mode, int minBlock) {
 }
 
 void SearchRecord::release(Pass& pass) {
-  for (Chunk& chunk : pass.chunks)
-    if (chunk) spare_.push_back(std::move(chunk));
+  for (const Chunk chunk : pass.chunks)
+    if (chunk != nullptr) spare_.push_back(chunk);
   pass = Pass{};
 }
 
 SearchRecord::Chunk SearchRecord::take_chunk() {
   if (!spare_.empty()) {
-    Chunk chunk = std::move(spare_.back());
+    const Chunk chunk = spare_.back();
     spare_.pop_back();
     return chunk;
   }
   if (chunksLeft_ == 0) return nullptr;
-  Chunk chunk(static_cast<std::uint8_t*>(alloc_(kChunkBytes, 1)));
-  chunksLeft_ = chunk ? chunksLeft_ - 1 : 0;
+  allocated_.emplace_back(static_cast<std::uint8_t*>(alloc_(kChunkBytes, 1)));
+  const Chunk chunk = allocated_.back().get();
+  chunksLeft_ = chunk != nullptr ? chunksLeft_ - 1 : 0;
   return chunk;
 }
 
@@ -98,12 +103,12 @@ void SearchRecord::add(const Entry& entry) {
   Pass& pass = current_;
   if (!pass.empty && entry.p <= pass.last.p) return;
   if (pass.chunks.empty() || pass.used.back() + kLongestEntry > kChunkBytes) {
-    Chunk chunk = take_chunk();
-    if (!chunk) return;
-    pass.chunks.push_back(std::move(chunk));
+    const Chunk chunk = take_chunk();
+    if (chunk == nullptr) return;
+    pass.chunks.push_back(chunk);
     pass.used.push_back(0);
   }
-  std::uint8_t* const start = pass.chunks.back().get() + pass.used.back();
+  std::uint8_t* const start = pass.chunks.back() + pass.used.back();
   std::uint8_t flags = entry.lengthAndCost != 0 ? kHasResult : 0;
   if (entry.running == pass.last.running) flags |= kSameRunning;
   if (entry.replacePosition == pass.last.replacePosition) flags |= kSameReplace;
@@ -126,12 +131,12 @@ void SearchRecord::add(const Entry& entry) {
 // read to its end goes to the pass that records.
 bool SearchRecord::read_next() {
   while (readChunk_ < previous_.chunks.size() && readOffset_ == previous_.used[readChunk_]) {
-    spare_.push_back(std::move(previous_.chunks[readChunk_]));
+    spare_.push_back(std::exchange(previous_.chunks[readChunk_], nullptr));
     ++readChunk_;
     readOffset_ = 0;
   }
   if (readChunk_ == previous_.chunks.size()) return false;
-  const std::uint8_t* const start = previous_.chunks[readChunk_].get() + readOffset_;
+  const std::uint8_t* const start = previous_.chunks[readChunk_] + readOffset_;
   const std::uint8_t* at = start;
   const std::uint8_t flags = *at++;
   std::uint32_t step = 0;

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "core/run_state.h"
@@ -48,8 +49,10 @@ class SearchRecord {
   explicit SearchRecord(ZeroAllocator alloc) : alloc_(alloc) {}
 
   // Forgets every entry, as after a change of the bytes searched, and takes
-  // at most `bytes` of memory from now on (0: records nothing).
-  void restart(std::size_t bytes);
+  // at most `bytes` of memory from now on (0: records nothing), after the
+  // memory `lent`, which stays the lender's and must not be used by it until
+  // the next restart.
+  void restart(std::size_t bytes, std::span<std::uint8_t> lent = {});
   // What the pass that ends recorded becomes what the next one reads.
   void start_pass(int mode, int minBlock);
   // The entry of the previous pass at newfile position p, if it searched
@@ -67,7 +70,7 @@ class SearchRecord {
 
  private:
   static constexpr std::size_t kChunkBytes = 65536;
-  using Chunk = std::unique_ptr<std::uint8_t[], FreeDeleter>;
+  using Chunk = std::uint8_t*;
   struct Pass {
     std::vector<Chunk> chunks;
     std::vector<std::size_t> used;  // bytes of each chunk
@@ -83,6 +86,7 @@ class SearchRecord {
 
   ZeroAllocator alloc_;
   std::size_t chunksLeft_ = 0;
+  std::vector<std::unique_ptr<std::uint8_t[], FreeDeleter>> allocated_;
   std::vector<Chunk> spare_;
   Pass previous_;
   std::size_t readChunk_ = 0;

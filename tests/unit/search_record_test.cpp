@@ -3,6 +3,7 @@
 // is left out, never mixed up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -79,6 +80,27 @@ TEST(SearchRecord, PassesShareTheirChunksAndLeaveOutWhatDoesNotFit) {
   const auto third = run_pass(record, 3);
   ASSERT_FALSE(third.empty());
   EXPECT_GT(third.front(), 100u);
+}
+
+void* refuse(std::size_t, std::size_t) { return nullptr; }
+
+// Memory lent for the record (the scratch of an unsorted suffix array) holds
+// entries as allocated memory does, and once the record restarts without it
+// (the suffixes are being sorted there) it is never written again.
+TEST(SearchRecord, LentMemoryServesUntilTheRecordRestartsWithoutIt) {
+  SearchRecord record(&refuse);
+  std::vector<std::uint8_t> lent(2 * 65536 + 100);
+  record.restart(0, lent);
+  EXPECT_TRUE(run_pass(record, 1).empty());
+  const auto second = run_pass(record, 2);
+  ASSERT_FALSE(second.empty());
+  EXPECT_TRUE(holds_run(second, 1, second.back()));
+  record.restart(0, lent);
+  record.restart(0);
+  std::fill(lent.begin(), lent.end(), 0xAB);
+  EXPECT_TRUE(run_pass(record, 3).empty());
+  EXPECT_TRUE(run_pass(record, 4).empty());
+  EXPECT_EQ(std::count(lent.begin(), lent.end(), 0xAB), static_cast<std::ptrdiff_t>(lent.size()));
 }
 
 TEST(SearchRecord, ARecordWithoutMemoryKeepsNothing) {
