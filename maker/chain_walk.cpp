@@ -270,20 +270,23 @@ std::optional<Chain> ChainWalk::list_what_can_win(Chain segment, std::size_t nex
 // `needed` bytes, so it also holds the key at each of those bytes, and its
 // position shifted by that many bytes is in the chain of that key. The
 // shortest of a few such chains, when well shorter than what is left of the
-// segment, holds every candidate the segment still needs, in order.
+// segment, holds every candidate the segment still needs, in order. Looking
+// up a chain costs about what testing a candidate does (a cache miss), so
+// the lookups pay once the segment holds twice as many candidates; each
+// shift is looked up once.
 std::optional<ChainWalk::ShiftedChain> ChainWalk::rarer_chain(Chain segment, std::size_t next, std::int64_t needed) {
-  constexpr std::int64_t kShiftsTried = 16;
-  constexpr std::size_t kWorthShifting = 64;
-  const std::size_t left = segment.size() - next;
+  constexpr std::int64_t kMostShifts = 16;
+  const auto left = static_cast<std::int64_t>(segment.size() - next);
   const std::int64_t farthest = needed - keyLength;
-  if (left <= kWorthShifting || farthest < 1 || !spend(kShiftsTried)) return std::nullopt;
+  const std::int64_t shifts = std::min(farthest, kMostShifts);
+  if (farthest < 1 || left <= 2 * shifts || !spend(shifts)) return std::nullopt;
   ShiftedChain rarest{segment, 0};
-  for (std::int64_t i = 1; i <= kShiftsTried; ++i) {
-    const std::int64_t shift = farthest * i / kShiftsTried;
+  for (std::int64_t i = 1; i <= shifts; ++i) {
+    const std::int64_t shift = farthest * i / shifts;
     const Chain shifted = lists->chain(key_at(target + shift, keyLength));
     if (shifted.size() < rarest.chain.size()) rarest = {shifted, shift};
   }
-  if (rarest.chain.size() * 4 > left) return std::nullopt;
+  if (static_cast<std::int64_t>(rarest.chain.size()) * 4 > left) return std::nullopt;
   return rarest;
 }
 
