@@ -47,9 +47,10 @@ class MatchIndex {
   void build_patch_index(const char* name);
   // For runs that search the newfile more than once (AUTO): each pass keeps
   // what its searches found for the next one (see SearchRecord), for as long
-  // as the oldfile's bytes stay the same; only in memory that the oldfile's
-  // dense buckets spared, so that the run never needs more than with the
-  // whole table. The results are the same either way.
+  // as the oldfile's bytes stay the same; only in memory the oldfile's lists
+  // hold anyway (the scratch of the unsorted suffix array) or spared (the
+  // dense buckets), so that the run never needs more than with the whole
+  // table. The results are the same either way.
   void remember_searches() { searchesWanted_ = true; }
   // Every pass of an encoder over the newfile starts here.
   void start_pass(int mode);
