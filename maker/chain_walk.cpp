@@ -69,7 +69,11 @@ void ChainWalk::run() {
     return;
   }
   raise_to_useful_floor();
-  if (best && suffixes != nullptr && walk_few_that_can_beat_best()) return;
+  if (best) {
+    const std::int64_t needed = length_to_beat_anywhere();
+    if (!some_candidate_can_be(needed)) return;
+    if (suffixes != nullptr && walk_few_that_can_beat_best(needed)) return;
+  }
   raise_to_floor();
   walk_segments(target_pattern());
 }
@@ -85,16 +89,24 @@ void ChainWalk::raise_to_useful_floor() {
 }
 
 // With a best already, from another file or the floor, a candidate here
-// beats it only with at least `needed` bytes at the cheapest price this
-// file has. When a rarer chain shows that few positions or none can agree
-// that long, those are all the walk needs, and the binary search over the
-// suffixes is saved: in a stretch of data, or in the patch file's lists
-// beside the oldfile's best, the walk mostly only shows that nothing
-// beats the best.
-bool ChainWalk::walk_few_that_can_beat_best() {
+// beats it only with at least this many bytes, at the cheapest price this
+// file has. In a stretch of data, or in the patch file's lists beside the
+// oldfile's best, the walk mostly only shows that nothing beats the best.
+std::int64_t ChainWalk::length_to_beat_anywhere() const {
+  return std::max<std::int64_t>(3, best->gain() + prices_of(3).first + 1);
+}
+
+// A candidate of `needed` bytes holds the key at each of them, so where
+// some key there has no chain, no candidate can.
+bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
+  return needed <= std::min(block_length_limit(mode), newLeft) && lists->holds_keys_of(target, needed);
+}
+
+// When a rarer chain shows that few positions or none can agree for
+// `needed` bytes, those are all the walk needs, and the binary search over
+// the suffixes is saved.
+bool ChainWalk::walk_few_that_can_beat_best(std::int64_t needed) {
   constexpr std::size_t kFewEnough = 64;
-  const std::int64_t needed = std::max<std::int64_t>(3, best->gain() + prices_of(3).first + 1);
-  if (needed > std::min(block_length_limit(mode), newLeft)) return true;
   const auto rarer = rarer_chain(chain, 0, needed);
   if (!rarer || rarer->chain.size() > kFewEnough) return false;
   walk_shifted(*rarer, chain.front(), chain.back());

@@ -91,7 +91,9 @@ struct ChainWalk {
   std::int64_t lowest_full_length_gain() const;
   // The cheapest and the dearest price of `length` bytes in this file.
   std::pair<int, int> prices_of(std::int64_t length) const;
-  bool walk_few_that_can_beat_best();
+  std::int64_t length_to_beat_anywhere() const;
+  bool some_candidate_can_be(std::int64_t needed) const;
+  bool walk_few_that_can_beat_best(std::int64_t needed);
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);
   static std::int64_t most_worth_listing(Chain segment, std::size_t next, bool patterned);
