@@ -40,11 +40,15 @@ void MatchIndex::start_pass(int mode) {
   record_.start_pass(mode, session_.minBlock);
   if (!record_.previous_pass_had_mode(mode)) {
     if (oldSuffixesDue_) unsortedWorkLeft_ = unsorted_work(session_.oldSize);
-    if (patchSuffixesDue_) patchWorkLeft_ = unsorted_work(session_.patchDataSize);
+    if (patchSuffixesDue_) patchWorkLeft_ = patch_unsorted_work();
   }
 }
 
 std::int64_t MatchIndex::unsorted_work(std::int64_t size) const { return unsortedWorkAllowed_.value_or(size / 4); }
+
+std::int64_t MatchIndex::patch_unsorted_work() const {
+  return unsortedWorkAllowed_.value_or(session_.patchDataSize);
+}
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
@@ -103,13 +107,15 @@ void MatchIndex::build_patch_index(const char* name) {
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
   patchSuffixesDue_ = true;
-  patchWorkLeft_ = unsorted_work(session_.patchDataSize);
+  patchWorkLeft_ = patch_unsorted_work();
   erase_sorting_note();
 }
 
-// The patch file's suffixes wait as the oldfile's do: most newfile
-// positions find their best in the oldfile, and the patch file's lists
-// then only need to show that nothing there beats it.
+// The patch file's suffixes wait as the oldfile's do, but up to a candidate
+// per byte, as much as sorting them costs: most newfile positions find
+// their best in the oldfile, and the patch file's lists then only need to
+// show that nothing there beats it, which the sorted suffixes rarely do
+// faster than the chains.
 void MatchIndex::sort_patch_suffixes() {
   patchSuffixesDue_ = false;
   patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);

@@ -65,7 +65,8 @@ class MatchIndex {
   // How many candidates the searches may test before the oldfile's suffixes
   // are sorted, for every state of the oldfile built from now on (0: sorted
   // at the first search); by default one per four bytes of the oldfile. The
-  // patch file's suffixes wait the same way, with a count of their own.
+  // patch file's suffixes wait the same way, with a count of their own (by
+  // default one per byte of the patch file).
   void limit_unsorted_work(std::int64_t candidates);
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
@@ -89,6 +90,7 @@ class MatchIndex {
   void sort_old_suffixes();
   void sort_patch_suffixes();
   std::int64_t unsorted_work(std::int64_t size) const;
+  std::int64_t patch_unsorted_work() const;
 
   const MakerSession& session_;
   ZeroAllocator alloc_;
