@@ -97,9 +97,9 @@ std::int64_t ChainWalk::length_to_beat_anywhere() const {
 }
 
 // A candidate of `needed` bytes holds the key at each of them, so where
-// some key there has no chain, no candidate can.
+// some key there has no chain, no candidate can be.
 bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
-  return needed <= std::min(block_length_limit(mode), newLeft) && lists->holds_keys_of(target, needed);
+  return needed <= std::min(block_length_limit(mode), newLeft) && lists->may_hold_keys_of(target, needed);
 }
 
 // When a rarer chain shows that few positions or none can agree for

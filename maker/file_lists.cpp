@@ -221,14 +221,14 @@ std::uint32_t* FileLists::mark_present(std::uint32_t key, std::uint32_t rank) {
   return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
 }
 
-bool FileLists::holds_keys_of(const std::uint8_t* target, std::int64_t length) const {
+bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const {
   constexpr std::int64_t kMostLooked = 16;
+  if (!dense_) return true;
   const std::int64_t farthest = length - keyLength_;
   const std::int64_t looked = std::min(farthest, kMostLooked);
   for (std::int64_t i = 0; i <= looked; ++i) {
     const std::uint32_t key = key_at(target + (looked == 0 ? 0 : farthest * i / looked), keyLength_);
-    const bool held = dense_ ? (load_word(buckets_, key >> 6) >> (key & 63) & 1) != 0 : bucket_of(key)[0] != 0;
-    if (!held) return false;
+    if ((load_word(buckets_, key >> 6) >> (key & 63) & 1) == 0) return false;
   }
   return true;
 }

@@ -49,10 +49,11 @@ class FileLists {
     if (bucket == nullptr || bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
-  // Whether the key at each byte of target[0, length) that a key fits in
-  // has a chain; at most 16 of those keys, spread evenly, are looked at. In
-  // a dense table a bit tells, without a bucket's cache miss.
-  bool holds_keys_of(const std::uint8_t* target, std::int64_t length) const;
+  // False when the key at some byte of target[0, length) that a key fits in
+  // has no chain; at most 16 of those keys, spread evenly, are looked at. A
+  // dense table tells by a bit, without a bucket's cache miss; a table of
+  // full buckets, where nearly every key has a chain, does not tell.
+  bool may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const;
   // Where the suffixes that start with the key of a chain (its bytes at
   // `key`) stand among the sorted suffixes: the indices of the first and of
   // the one after the last.
