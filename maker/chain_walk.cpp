@@ -93,7 +93,7 @@ void ChainWalk::raise_to_useful_floor() {
 // file has. In a stretch of data, or in the patch file's lists beside the
 // oldfile's best, the walk mostly only shows that nothing beats the best.
 std::int64_t ChainWalk::length_to_beat_anywhere() const {
-  return std::max<std::int64_t>(3, best->gain() + prices_of(3).first + 1);
+  return std::max<std::int64_t>(3, best->gain() + prices.cheapestOfThree + 1);
 }
 
 // A candidate of `needed` bytes holds the key at each of them, so where
@@ -179,20 +179,9 @@ std::optional<std::int64_t> ChainWalk::strongest_gain() const {
   return strongest;
 }
 
-// A price holds from one price change position up to the next.
-std::pair<int, int> ChainWalk::prices_of(std::int64_t length) const {
-  std::pair<int, int> range{cost_of(length, base), cost_of(length, base)};
-  for (const std::int64_t change : priceCuts) {
-    if (change <= base || change >= base + size) continue;
-    const int price = cost_of(length, change);
-    range = {std::min(range.first, price), std::max(range.second, price)};
-  }
-  return range;
-}
-
 std::int64_t ChainWalk::lowest_full_length_gain() const {
   const std::int64_t limit = block_length_limit(mode);
-  return limit - prices_of(limit).second;
+  return limit - prices.dearestOfFull;
 }
 
 namespace {
@@ -220,7 +209,7 @@ std::size_t gallop_to(Chain chain, std::size_t from, std::int64_t value) {
 // shortcuts.
 void ChainWalk::walk_segments(const Pattern& pattern) {
   std::size_t from = 0;
-  for (const std::int64_t change : priceCuts) {
+  for (const std::int64_t change : prices.cuts) {
     const std::int64_t cut = change - base;
     if (cut <= chain.front() || cut > chain.back()) continue;
     const std::size_t to = from == 0 ? first_not_below(chain, 0, chain.size(), cut) : gallop_to(chain, from, cut);

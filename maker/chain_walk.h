@@ -52,7 +52,7 @@ struct ChainWalk {
   const std::uint8_t* target;  // the newfile at the position searched
   std::int64_t newLeft;
   CostContext context;
-  std::span<const std::int64_t> priceCuts;  // of this file in this MODE
+  FilePrices prices;  // of this file in this MODE
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
@@ -89,8 +89,6 @@ struct ChainWalk {
   bool spend(std::int64_t work);
   std::optional<std::int64_t> strongest_gain() const;
   std::int64_t lowest_full_length_gain() const;
-  // The cheapest and the dearest price of `length` bytes in this file.
-  std::pair<int, int> prices_of(std::int64_t length) const;
   std::int64_t length_to_beat_anywhere() const;
   bool some_candidate_can_be(std::int64_t needed) const;
   bool walk_few_that_can_beat_best(std::int64_t needed);

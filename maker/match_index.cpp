@@ -161,7 +161,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                  .target = target,
                  .newLeft = newLeft,
                  .context = context,
-                 .priceCuts = cuts.update(mode, base, context),
+                 .prices = cuts.update(mode, base, size, context),
                  .best = best,
                  .suffixes = suffixes ? &*suffixes : nullptr,
                  .runs = runs,

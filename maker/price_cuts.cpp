@@ -24,19 +24,34 @@ bool same_context(const CostContext& a, const CostContext& b) {
 
 }  // namespace
 
-std::span<const std::int64_t> PriceCuts::update(int mode, std::int64_t base, const CostContext& context) {
-  if (mode != mode_ || base != base_ || !same_context(context, context_)) {
-    mode_ = mode;
-    base_ = base;
-    context_ = context;
-    auto changes = price_change_positions(context);
-    std::sort(changes.begin(), changes.end());
-    count_ = 0;
-    for (std::size_t i = 0; i < changes.size(); ++i)
-      if ((i == 0 || changes[i] != changes[i - 1]) && price_changes_at(mode, base, changes[i], context))
-        cuts_[count_++] = changes[i];
+const FilePrices& PriceCuts::update(int mode, std::int64_t base, std::int64_t size, const CostContext& context) {
+  if (mode == mode_ && base == base_ && size == size_ && same_context(context, context_)) return prices_;
+  mode_ = mode;
+  base_ = base;
+  size_ = size;
+  context_ = context;
+  auto changes = price_change_positions(context);
+  std::sort(changes.begin(), changes.end());
+  std::size_t count = 0;
+  for (std::size_t i = 0; i < changes.size(); ++i)
+    if ((i == 0 || changes[i] != changes[i - 1]) && price_changes_at(mode, base, changes[i], context))
+      cuts_[count++] = changes[i];
+  prices_.cuts = {cuts_.data(), count};
+  prices_.cheapestOfThree = prices_of(3).first;
+  prices_.dearestOfFull = prices_of(block_length_limit(mode)).second;
+  return prices_;
+}
+
+// A price holds from one cut up to the next.
+std::pair<int, int> PriceCuts::prices_of(std::int64_t length) const {
+  const int first = match_cost(mode_, base_, length, base_, context_);
+  std::pair<int, int> range{first, first};
+  for (const std::int64_t cut : prices_.cuts) {
+    if (cut <= base_ || cut >= base_ + size_) continue;
+    const int price = match_cost(mode_, base_, length, cut, context_);
+    range = {std::min(range.first, price), std::max(range.second, price)};
   }
-  return {cuts_.data(), count_};
+  return range;
 }
 
 }  // namespace vd
