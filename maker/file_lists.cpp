@@ -187,6 +187,9 @@ template <bool kRestsCarried>
 bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& partitions) {
   const int restBits = 8 * (keyLength_ - 1);
   std::vector<std::uint32_t> counts(std::size_t{1} << restBits);
+  // A bit for each rest counted: a partition mostly holds a few thousand of
+  // the 65,536 rests of 3D lists, and only those are placed and cleared.
+  std::vector<std::uint64_t> counted((counts.size() + 63) / 64);
   const auto* rests = reinterpret_cast<const std::uint16_t*>(suffixes_);
   auto* filed = reinterpret_cast<std::uint32_t*>(suffixes_) + (kRestsCarried ? rest_words(partitions.starts.back()) : 0);
   std::uint32_t present = 0;
@@ -202,26 +205,35 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
         for_each_ahead(partition, data, [&](std::size_t j, std::uint32_t i) { file_one(j, key_at(data + i + 1, keyLength_ - 1)); });
       }
     };
-    std::fill(counts.begin(), counts.end(), 0);
-    for_each_rest([&](std::size_t, std::uint32_t rest) { ++counts[rest]; });
+    for_each_rest([&](std::size_t, std::uint32_t rest) {
+      if (counts[rest]++ == 0) counted[rest >> 6] |= std::uint64_t{1} << (rest & 63);
+    });
     std::uint32_t placed = 0;
-    for (std::size_t rest = 0; rest < counts.size(); ++rest) {
-      const std::uint32_t key = static_cast<std::uint32_t>(first << restBits | rest);
-      if (dense_ && (key & 63) == 0) buckets_[kRanksAt + (key >> 6)] = present;
-      const std::uint32_t count = counts[rest];
-      counts[rest] = placed;
-      if (count == 0) continue;
-      if (dense_ && ++present > densePlaces) {
-        std::memset(buckets_, 0, (kDenseBucketsAt + 2 * densePlaces) * sizeof(std::uint32_t));
-        return false;
+    for (std::size_t word = 0; word < counted.size(); ++word) {
+      // Dense lists are 3D: a word of rests is a word of keys.
+      if (dense_) buckets_[kRanksAt + (first << restBits >> 6) + word] = present;
+      for (std::uint64_t bits = counted[word]; bits != 0; bits &= bits - 1) {
+        const std::size_t rest = 64 * word + static_cast<std::size_t>(std::countr_zero(bits));
+        const std::uint32_t count = counts[rest];
+        counts[rest] = placed;
+        if (dense_ && ++present > densePlaces) {
+          std::memset(buckets_, 0, (kDenseBucketsAt + 2 * densePlaces) * sizeof(std::uint32_t));
+          return false;
+        }
+        const auto key = static_cast<std::uint32_t>(first << restBits | rest);
+        std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : bucket_of(key);
+        bucket[0] = from + placed + 1;
+        bucket[1] = from + placed + count;
+        placed += count;
       }
-      std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : bucket_of(key);
-      bucket[0] = from + placed + 1;
-      bucket[1] = from + placed + count;
-      placed += count;
     }
     for_each_rest([&](std::size_t j, std::uint32_t rest) { filed[counts[rest]++] = partition[j]; });
     std::copy(filed, filed + partition.size(), partition.begin());
+    for (std::size_t word = 0; word < counted.size(); ++word) {
+      for (std::uint64_t bits = counted[word]; bits != 0; bits &= bits - 1)
+        counts[64 * word + static_cast<std::size_t>(std::countr_zero(bits))] = 0;
+      counted[word] = 0;
+    }
   }
   dirtyWords_ = dense_ ? kDenseBucketsAt + 2 * std::size_t{present} : table_words();
   return true;
