@@ -79,7 +79,9 @@ void open_output(ApplierSession& session) {
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
   if (output.file == nullptr) fail_open(name, true);
   // Decoding writes block by block, most of them short: a larger buffer
-  // saves most of the writes. One output is open at a time, and it is
+  // saves most of the writes, and the block writes take the stream without
+  // its lock (fwrite_unlocked), which a run of one thread never needs and
+  // which cost a tenth of it. One output is open at a time, and it is
   // closed before the next one is opened.
   static char buffer[64 * 1024];
   std::setvbuf(output.file, buffer, _IOFBF, sizeof buffer);

@@ -29,7 +29,7 @@ void PatchReader::copy_to(FILE* output, std::int64_t count, const char* outputNa
   if (count <= 0) return;
   const std::size_t fromBuffer =
       static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(buffered())));
-  if (fromBuffer > 0 && std::fwrite(bytes_ + position_, 1, fromBuffer, output) != fromBuffer)
+  if (fromBuffer > 0 && fwrite_unlocked(bytes_ + position_, 1, fromBuffer, output) != fromBuffer)
     fail_with(15, true, "\nError while writing %s\n", outputName);
   position_ += fromBuffer;
   copy_bytes(stream_, output, count - static_cast<std::int64_t>(fromBuffer), streamName_, outputName,

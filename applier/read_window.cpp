@@ -55,7 +55,7 @@ void ReadWindow::copy_to(std::int64_t position, std::int64_t length, FILE* outpu
     const std::int64_t offset = position % kPageSize;
     if (offset >= valid_[slot]) fail_copy(CopyFault::Read, name_, outputName);
     const auto take = static_cast<std::size_t>(std::min(length, valid_[slot] - offset));
-    if (std::fwrite(bytes_.data() + slot * kPageSize + offset, 1, take, output) != take)
+    if (fwrite_unlocked(bytes_.data() + slot * kPageSize + offset, 1, take, output) != take)
       fail_copy(CopyFault::Write, name_, outputName);
     position += static_cast<std::int64_t>(take);
     length -= static_cast<std::int64_t>(take);
