@@ -36,14 +36,6 @@ void store_word(std::uint32_t* table, std::size_t word, std::uint64_t value) {
   std::memcpy(table + 2 * word, &value, sizeof value);
 }
 
-constexpr std::int64_t kLongKeyLength = 8;
-
-std::uint64_t long_key_hash(const std::uint8_t* p) {
-  std::uint64_t bytes;
-  std::memcpy(&bytes, p, sizeof bytes);
-  return bytes * 0x9E3779B97F4A7C15u;
-}
-
 // A partition's positions lie all over the file; fetching the bytes of the
 // ones ahead while the current one is filed hides most of the misses.
 template <typename FileOne>
@@ -97,7 +89,6 @@ void FileLists::release() {
   buckets_ = nullptr;
   positions_ = nullptr;
   suffixes_ = nullptr;
-  longKeys_ = nullptr;
   nodeCount_ = 0;
   keyLength_ = 0;
   dense_ = false;
@@ -109,7 +100,6 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   // build wrote would touch its pages for nothing.
   std::memset(buckets_, 0, dirtyWords_ * sizeof(std::uint32_t));
   suffixesBuilt_ = false;
-  longKeys_ = nullptr;
   suffixesFrom_ = firstIndexed;
   const Partitions partitions = partition_by_first_byte(data, firstIndexed, size - keyLength_);
   dense_ = keyLength_ == 3;
@@ -127,7 +117,6 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
 // Only the indexed positions are sorted: every position a search finds there
 // is in a chain.
 void FileLists::sort_suffixes(const std::uint8_t* data, std::int64_t size) {
-  longKeys_ = nullptr;
   const std::int64_t sorted = size - suffixesFrom_;
   suffixesBuilt_ = sorted > 0 && sorted <= nodeCount_ &&
                    divsufsort(data + suffixesFrom_, suffixes_, static_cast<saidx_t>(sorted)) == 0;
@@ -244,42 +233,8 @@ std::uint32_t* FileLists::mark_present(std::uint32_t key, std::uint32_t rank) {
   return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
 }
 
-// Bits enough for about one in ten of them to be set, up to 32 MB: a string
-// the file lacks then mostly shows a clear bit at the first of the strings
-// looked at. With less scratch than that, the bits would tell too little.
-void FileLists::file_long_keys(const std::uint8_t* data, std::int64_t size) {
-  constexpr std::size_t kMostBytes = std::size_t{1} << 25;
-  const std::span<std::uint8_t> scratch = unsorted_scratch();
-  const std::int64_t keys = size - kLongKeyLength + 1 - suffixesFrom_;
-  const std::size_t bytes = std::min(std::bit_floor(scratch.size() / sizeof(std::uint64_t)) * sizeof(std::uint64_t), kMostBytes);
-  if (keys <= 0 || static_cast<std::int64_t>(bytes) < keys) return;
-  longKeys_ = reinterpret_cast<std::uint64_t*>(scratch.data());
-  std::memset(longKeys_, 0, bytes);
-  longKeyShift_ = 64 - std::countr_zero(bytes * 8);
-  for (std::int64_t p = suffixesFrom_; p + kLongKeyLength <= size; ++p) {
-    if ((p & 0xFFFFF) == 0) check_break();
-    const std::uint64_t bit = long_key_hash(data + p) >> longKeyShift_;
-    longKeys_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-  }
-}
-
-// A candidate agreeing for `length` bytes holds each 8 of them at an indexed
-// position. Four strings, spread evenly: a file that holds the first often
-// holds those that overlap it too.
-bool FileLists::may_hold_long_keys_of(const std::uint8_t* target, std::int64_t length) const {
-  constexpr std::int64_t kMostLooked = 3;
-  const std::int64_t farthest = length - kLongKeyLength;
-  const std::int64_t looked = std::min(farthest, kMostLooked);
-  for (std::int64_t i = 0; i <= looked; ++i) {
-    const std::uint64_t bit = long_key_hash(target + (looked == 0 ? 0 : farthest * i / looked)) >> longKeyShift_;
-    if ((longKeys_[bit >> 6] >> (bit & 63) & 1) == 0) return false;
-  }
-  return true;
-}
-
 bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const {
   constexpr std::int64_t kMostLooked = 16;
-  if (longKeys_ != nullptr && length >= kLongKeyLength && !may_hold_long_keys_of(target, length)) return false;
   if (!dense_) return true;
   const std::int64_t farthest = length - keyLength_;
   const std::int64_t looked = std::min(farthest, kMostLooked);

@@ -52,16 +52,8 @@ class FileLists {
   // False when the key at some byte of target[0, length) that a key fits in
   // has no chain; at most 16 of those keys, spread evenly, are looked at. A
   // dense table tells by a bit, without a bucket's cache miss; a table of
-  // full buckets, where nearly every key has a chain, does not tell. With
-  // long keys filed, it also looks at a few of the 8-byte strings there.
+  // full buckets, where nearly every key has a chain, does not tell.
   bool may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const;
-  // Sets a bit for the 8 bytes from every indexed position, in the scratch
-  // of the suffix array, when it is idle and large enough: beside a good
-  // match elsewhere, a position of this file must agree for a dozen bytes or
-  // so to count, and a file that holds some 3-byte key of nearly every
-  // string mostly lacks the longer strings. The bits are gone once the
-  // suffixes are sorted or the lists built again.
-  void file_long_keys(const std::uint8_t* data, std::int64_t size);
   // Where the suffixes that start with the key of a chain (its bytes at
   // `key`) stand among the sorted suffixes: the indices of the first and of
   // the one after the last.
@@ -98,16 +90,11 @@ class FileLists {
   template <bool kRestsCarried>
   bool file_partitions(const std::uint8_t* data, const Partitions& partitions);
   std::uint32_t* mark_present(std::uint32_t key, std::uint32_t rank);
-  bool may_hold_long_keys_of(const std::uint8_t* target, std::int64_t length) const;
 
   int keyLength_ = 0;
   std::uint32_t* buckets_ = nullptr;
   std::uint32_t* positions_ = nullptr;
   std::int32_t* suffixes_ = nullptr;
-  // One bit for each value of the top bits of a long key's hash; null when
-  // not filed.
-  std::uint64_t* longKeys_ = nullptr;
-  int longKeyShift_ = 64;
   std::int64_t nodeCount_ = 0;
   std::int64_t suffixesFrom_ = 0;
   // Words of the bucket table that the last build may have written.

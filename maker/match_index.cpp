@@ -106,9 +106,6 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
-  // The scratch of the patch file's suffixes is idle until they are sorted
-  // (the record of searches stands in the oldfile's).
-  patchLists_.file_long_keys(session_.patchData, session_.patchDataSize);
   patchSuffixesDue_ = true;
   patchWorkLeft_ = patch_unsorted_work();
   erase_sorting_note();

@@ -4,7 +4,6 @@
 
 #include <cstdlib>
 #include <map>
-#include <set>
 #include <vector>
 
 #include "support/test_support.h"
@@ -50,39 +49,6 @@ TEST(FileLists, ChainsHoldEveryPositionOfTheirKeyInOrderAtEveryLevel) {
     lists.build(second.data(), static_cast<std::int64_t>(second.size()), 12);
     expect_chains_by_hand(lists, second, 12);
   }
-}
-
-// Four byte values: every 3-byte key is present, and about a quarter of the
-// 8-byte strings. The long keys must never deny a string the file holds at
-// an indexed position (the first and the last ones included), and should
-// deny most of those it lacks, until the suffixes are sorted.
-TEST(FileLists, LongKeysDenyOnlyStringsTheFileLacks) {
-  test::Rng rng(11);
-  const Bytes data = rng.bytes(20000, 0, 3);
-  constexpr std::int64_t kFirstIndexed = 12;
-  const auto size = static_cast<std::int64_t>(data.size());
-  FileLists lists;
-  ASSERT_TRUE(lists.allocate(&std::calloc, size, 3));
-  lists.build(data.data(), size, kFirstIndexed);
-  lists.file_long_keys(data.data(), size);
-  std::set<Bytes> held;
-  for (std::int64_t p = kFirstIndexed; p + 8 <= size; ++p) {
-    const std::int64_t length = std::min<std::int64_t>(size - p, 8 + p % 20);
-    ASSERT_TRUE(lists.may_hold_keys_of(data.data() + p, length)) << "position " << p;
-    held.emplace(data.begin() + p, data.begin() + p + 8);
-  }
-  int lacked = 0;
-  int denied = 0;
-  for (int i = 0; i < 2000; ++i) {
-    const Bytes string = rng.bytes(8, 0, 3);
-    if (held.count(string) != 0) continue;
-    ++lacked;
-    denied += lists.may_hold_keys_of(string.data(), 8) ? 0 : 1;
-  }
-  EXPECT_GT(lacked, 1000);
-  EXPECT_GT(denied, lacked * 4 / 5);
-  lists.sort_suffixes(data.data(), size);
-  EXPECT_TRUE(lists.may_hold_keys_of(rng.bytes(8, 0, 3).data(), 8));
 }
 
 }  // namespace
