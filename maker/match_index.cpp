@@ -38,6 +38,7 @@ void MatchIndex::build_old_index(const char* name) {
 void MatchIndex::start_pass(int mode) {
   reset_match_memo();
   record_.start_pass(mode, session_.minBlock);
+  longestRecord_.start_pass();
   if (!record_.previous_pass_had_mode(mode)) {
     if (oldSuffixesDue_) unsortedWorkLeft_ = unsorted_work(session_.oldSize);
     if (patchSuffixesDue_) patchWorkLeft_ = patch_unsorted_work();
@@ -50,12 +51,22 @@ std::int64_t MatchIndex::patch_unsorted_work() const {
   return unsortedWorkAllowed_.value_or(session_.patchDataSize);
 }
 
+// The exact-price encoder searches at most newfile positions of a changed
+// stretch, and its record takes about 12 bytes a search: in the libraries
+// tried, 3.5 to 4 bytes per newfile byte. Three keep most of them, and the
+// run within half as much memory again as a single pass of MODE 3.
+std::size_t MatchIndex::longest_record_bytes() const {
+  constexpr std::size_t kBytesPerNewfileByte = 3;
+  return static_cast<std::size_t>(session_.newSize) * kBytesPerNewfileByte;
+}
+
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
   oldLists_.build(session_.oldData, session_.oldSize, 0);
   oldSuffixesDue_ = true;
   unsortedWorkLeft_ = unsorted_work(session_.oldSize);
   restart_record();
+  longestRecord_.restart(searchesWanted_ ? longest_record_bytes() : 0);
   oldRuns_.clear();
 }
 

@@ -16,6 +16,7 @@
 #include <span>
 
 #include "maker/file_lists.h"
+#include "maker/longest_record.h"
 #include "maker/match_candidate.h"
 #include "maker/price_cuts.h"
 #include "maker/run_index.h"
@@ -75,6 +76,9 @@ class MatchIndex {
   // until the searches above have wanted them.
   const FileLists& old_lists_as_searched();
   const FileLists& patch_lists();
+  // What the exact-price encoder's own searches found, for its next pass;
+  // kept under the same conditions as the record above.
+  LongestRecord& longest_record() { return longestRecord_; }
 
   SearchState state;
 
@@ -87,6 +91,7 @@ class MatchIndex {
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
   void restart_record();
+  std::size_t longest_record_bytes() const;
   void sort_old_suffixes();
   void sort_patch_suffixes();
   std::int64_t unsorted_work(std::int64_t size) const;
@@ -104,6 +109,7 @@ class MatchIndex {
   bool patchSuffixesDue_ = false;
   std::int64_t patchWorkLeft_ = 0;
   SearchRecord record_{alloc_};
+  LongestRecord longestRecord_{alloc_};
   FileLists patchLists_;
   mutable SuffixSearch::Buffers searchBuffers_;
   mutable PriceCuts oldPriceCuts_;

@@ -91,19 +91,31 @@ const std::int32_t* OptimalCandidates::suffixes_of(const Source& source) {
   return index_.old_lists().suffixes();
 }
 
-void OptimalCandidates::add_longest(const Source& source, std::int64_t p) {
-  const std::int32_t* suffixes = suffixes_of(source);
-  if (suffixes == nullptr) return;
-  const std::uint8_t* target = session_.newData + p;
-  const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
-  SuffixSearch search(source.data, source.size, suffixes, target, targetLength, buffers_,
-                      source.lists->suffixes_from());
-  if (session_.newSize - p >= source.lists->key_length()) {
-    if (source.chain.empty()) return;
-    const auto [first, end] = source.lists->suffix_range(source.chain, target, source.data, source.size);
-    search.narrow_to(first, end, source.lists->key_length());
+// The previous pass's result, where it searched here, is what the search
+// would find.
+void OptimalCandidates::add_longest(int sourceIndex, std::int64_t p) {
+  const Source& source = sources_[sourceIndex];
+  const std::int64_t keyLength = source.lists->key_length();
+  if (session_.newSize - p >= keyLength && source.chain.empty()) return;
+  LongestRecord& record = index_.longest_record();
+  std::span<const LongestRecord::Found> found;
+  if (const auto recorded = record.find(p, sourceIndex)) {
+    found = *recorded;
+  } else {
+    const std::int32_t* suffixes = suffixes_of(source);
+    if (suffixes == nullptr) return;
+    const std::uint8_t* target = session_.newData + p;
+    const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
+    SuffixSearch search(source.data, source.size, suffixes, target, targetLength, buffers_,
+                        source.lists->suffixes_from());
+    if (session_.newSize - p >= keyLength) {
+      const auto [first, end] = source.lists->suffix_range(source.chain, target, source.data, source.size);
+      search.narrow_to(first, end, keyLength);
+    }
+    found = search.most_agreeing(kLongestPerFile);
   }
-  for (const auto& [position, agrees] : search.most_agreeing(kLongestPerFile)) {
+  record.add(p, sourceIndex, found);
+  for (const auto& [position, agrees] : found) {
     const OptimalCandidate candidate{source.base + position, agrees};
     add(longest_, candidate.position, candidate.length);
     carried_.push_back(candidate);
@@ -159,7 +171,7 @@ void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
     nearSearched_ = false;
     return;
   }
-  for (int i = 0; i < sourceCount_; ++i) add_longest(sources_[i], p);
+  for (int i = 0; i < sourceCount_; ++i) add_longest(i, p);
 }
 
 const std::vector<OptimalCandidate>& OptimalCandidates::for_path(std::int64_t p, std::int64_t running,

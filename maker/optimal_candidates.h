@@ -54,7 +54,7 @@ class OptimalCandidates {
   static void add(std::vector<OptimalCandidate>& to, std::int64_t q, std::int64_t length);
   void add(std::int64_t q, std::int64_t length) { add(found_, q, length); }
   void add_continuation(std::int64_t q, std::int64_t p);
-  void add_longest(const Source& source, std::int64_t p);
+  void add_longest(int sourceIndex, std::int64_t p);
   void add_near_running(const Source& source, std::int64_t p, std::int64_t running);
   bool carry_longest(std::int64_t p);
   const std::int32_t* suffixes_of(const Source& source);

@@ -16,24 +16,6 @@ constexpr std::uint8_t kHasResult = 4;
 // That byte and six numbers of seven bits a byte.
 constexpr std::size_t kLongestEntry = 1 + 6 * 5;
 
-std::uint8_t* put_number(std::uint8_t* at, std::uint32_t value) {
-  while (value >= 0x80) {
-    *at++ = static_cast<std::uint8_t>(value | 0x80);
-    value >>= 7;
-  }
-  *at++ = static_cast<std::uint8_t>(value);
-  return at;
-}
-
-const std::uint8_t* get_number(const std::uint8_t* at, std::uint32_t& value) {
-  value = 0;
-  for (int shift = 0;; shift += 7) {
-    const std::uint8_t byte = *at++;
-    value |= static_cast<std::uint32_t>(byte & 0x7f) << shift;
-    if (byte < 0x80) return at;
-  }
-}
-
 }  // namespace
 
 bool SearchRecord::Entry::set_result(const MatchCandidate& candidate) {
@@ -54,67 +36,32 @@ std::optional<MatchCandidate> SearchRecord::Entry::result() const {
 }
 
 void SearchRecord::restart(std::size_t bytes, std::span<std::uint8_t> lent) {
-  const int mode = current_.mode;
-  const int minBlock = current_.minBlock;
-  previous_ = Pass{};
-  current_ = Pass{};
-  current_.mode = mode;
-  current_.minBlock = minBlock;
-  spare_.clear();
-  allocated_.clear();
-  for (std::size_t at = 0; lent.size() - at >= kChunkBytes; at += kChunkBytes) spare_.push_back(lent.data() + at);
-  next_ = Entry{};
+  log_.restart(bytes, lent);
+  previousMode_ = previousMinBlock_ = 0;
+  last_ = next_ = Entry{};
+  empty_ = true;
   nextValid_ = false;
-  readChunk_ = readOffset_ = 0;
-  chunksLeft_ = bytes / kChunkBytes;
 }
 
 void SearchRecord::start_pass(int mode, int minBlock) {
-  release(previous_);
-  previous_ = std::move(current_);
-  next_ = Entry{};
+  log_.start_pass();
+  previousMode_ = std::exchange(mode_, mode);
+  previousMinBlock_ = std::exchange(minBlock_, minBlock);
+  last_ = next_ = Entry{};
+  empty_ = true;
   nextValid_ = false;
-  readChunk_ = readOffset_ = 0;
-  current_ = Pass{};
-  current_.mode = mode;
-  current_.minBlock = minBlock;
-}
-
-void SearchRecord::release(Pass& pass) {
-  for (const Chunk chunk : pass.chunks)
-    if (chunk != nullptr) spare_.push_back(chunk);
-  pass = Pass{};
-}
-
-SearchRecord::Chunk SearchRecord::take_chunk() {
-  if (!spare_.empty()) {
-    const Chunk chunk = spare_.back();
-    spare_.pop_back();
-    return chunk;
-  }
-  if (chunksLeft_ == 0) return nullptr;
-  allocated_.emplace_back(static_cast<std::uint8_t*>(alloc_(kChunkBytes, 1)));
-  const Chunk chunk = allocated_.back().get();
-  chunksLeft_ = chunk != nullptr ? chunksLeft_ - 1 : 0;
-  return chunk;
 }
 
 void SearchRecord::add(const Entry& entry) {
-  Pass& pass = current_;
-  if (!pass.empty && entry.p <= pass.last.p) return;
-  if (pass.chunks.empty() || pass.used.back() + kLongestEntry > kChunkBytes) {
-    const Chunk chunk = take_chunk();
-    if (chunk == nullptr) return;
-    pass.chunks.push_back(chunk);
-    pass.used.push_back(0);
-  }
-  std::uint8_t* const start = pass.chunks.back() + pass.used.back();
+  if (!empty_ && entry.p <= last_.p) return;
+  std::uint8_t* const start = log_.room(kLongestEntry);
+  if (start == nullptr) return;
   std::uint8_t flags = entry.lengthAndCost != 0 ? kHasResult : 0;
-  if (entry.running == pass.last.running) flags |= kSameRunning;
-  if (entry.replacePosition == pass.last.replacePosition) flags |= kSameReplace;
+  if (entry.running == last_.running) flags |= kSameRunning;
+  if (entry.replacePosition == last_.replacePosition) flags |= kSameReplace;
   std::uint8_t* at = start;
   *at++ = flags;
-  at = put_number(at, entry.p - pass.last.p);
+  at = put_number(at, entry.p - last_.p);
   if (!(flags & kSameRunning)) at = put_number(at, entry.running);
   if (!(flags & kSameReplace)) at = put_number(at, entry.replacePosition);
   at = put_number(at, entry.place);
@@ -122,21 +69,15 @@ void SearchRecord::add(const Entry& entry) {
     at = put_number(at, entry.position);
     at = put_number(at, entry.lengthAndCost);
   }
-  pass.used.back() += static_cast<std::size_t>(at - start);
-  pass.last = entry;
-  pass.empty = false;
+  log_.wrote(static_cast<std::size_t>(at - start));
+  last_ = entry;
+  empty_ = false;
 }
 
-// Decodes the previous pass's next entry over the one before it; a chunk
-// read to its end goes to the pass that records.
+// Decodes the previous pass's next entry over the one before it.
 bool SearchRecord::read_next() {
-  while (readChunk_ < previous_.chunks.size() && readOffset_ == previous_.used[readChunk_]) {
-    spare_.push_back(std::exchange(previous_.chunks[readChunk_], nullptr));
-    ++readChunk_;
-    readOffset_ = 0;
-  }
-  if (readChunk_ == previous_.chunks.size()) return false;
-  const std::uint8_t* const start = previous_.chunks[readChunk_] + readOffset_;
+  const std::uint8_t* const start = log_.next();
+  if (start == nullptr) return false;
   const std::uint8_t* at = start;
   const std::uint8_t flags = *at++;
   std::uint32_t step = 0;
@@ -151,7 +92,7 @@ bool SearchRecord::read_next() {
     at = get_number(at, next_.position);
     at = get_number(at, next_.lengthAndCost);
   }
-  readOffset_ += static_cast<std::size_t>(at - start);
+  log_.read(static_cast<std::size_t>(at - start));
   nextValid_ = true;
   return true;
 }

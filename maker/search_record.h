@@ -20,14 +20,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 #include "core/run_state.h"
-#include "maker/file_lists.h"
 #include "maker/match_candidate.h"
+#include "maker/pass_log.h"
 
 namespace vd {
 
@@ -46,7 +45,7 @@ class SearchRecord {
     std::optional<MatchCandidate> result() const;
   };
 
-  explicit SearchRecord(ZeroAllocator alloc) : alloc_(alloc) {}
+  explicit SearchRecord(ZeroAllocator alloc) : log_(alloc) {}
 
   // Forgets every entry, as after a change of the bytes searched, and takes
   // at most `bytes` of memory from now on (0: records nothing), after the
@@ -58,42 +57,28 @@ class SearchRecord {
   // The entry of the previous pass at newfile position p, if it searched
   // there. Asked in ascending order; an entry passed over is gone.
   const Entry* find(std::int64_t p);
-  bool previous_pass_had_mode(int mode) const { return previous_.mode == mode; }
+  bool previous_pass_had_mode(int mode) const { return previousMode_ == mode; }
   // Whether the previous pass's results are those a pass of this MODE and
   // minimal block would find.
   bool previous_pass_serves(int mode, int minBlock) const {
-    return previous_pass_had_mode(mode) && previous_.minBlock <= minBlock;
+    return previous_pass_had_mode(mode) && previousMinBlock_ <= minBlock;
   }
   // Leaves out what does not fit in the memory allowed, and a position
   // below the last one recorded.
   void add(const Entry& entry);
 
  private:
-  static constexpr std::size_t kChunkBytes = 65536;
-  using Chunk = std::uint8_t*;
-  struct Pass {
-    std::vector<Chunk> chunks;
-    std::vector<std::size_t> used;  // bytes of each chunk
-    Entry last;                     // the last entry written
-    bool empty = true;
-    int mode = 0;
-    int minBlock = 0;
-  };
-
-  void release(Pass& pass);
-  Chunk take_chunk();
   bool read_next();
 
-  ZeroAllocator alloc_;
-  std::size_t chunksLeft_ = 0;
-  std::vector<std::unique_ptr<std::uint8_t[], FreeDeleter>> allocated_;
-  std::vector<Chunk> spare_;
-  Pass previous_;
-  std::size_t readChunk_ = 0;
-  std::size_t readOffset_ = 0;
+  PassLog log_;
+  int mode_ = 0;
+  int minBlock_ = 0;
+  Entry last_;  // the last entry written
+  bool empty_ = true;
+  int previousMode_ = 0;
+  int previousMinBlock_ = 0;
   Entry next_;  // the previous pass's entry read last
   bool nextValid_ = false;
-  Pass current_;
 };
 
 }  // namespace vd

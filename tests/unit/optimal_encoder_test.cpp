@@ -6,6 +6,7 @@
 
 #include "core/block_forms.h"
 #include "core/patch_format.h"
+#include "core/temp_files.h"
 #include "maker/optimal_greedy.h"
 #include "support/format_decoder.h"
 #include "support/maker_harness.h"
@@ -203,6 +204,42 @@ TEST(OptimalEncoderProperty, SoundPricedAndNeverLargerThanGreedy) {
       // Same inputs, same bytes.
       EXPECT_EQ(run_exact(mode, pair.in).output.stream, exact.output.stream);
     }
+  }
+}
+
+// The streams of AUTO's passes, as the optimizer runs them one after
+// another over one index, with the index remembering its searches or not.
+std::vector<Bytes> auto_passes(const EncodeInput& in, bool remembered) {
+  std::vector<Bytes> streams;
+  test::run_coder(1, in, [&](MakerSession& s, MatchIndex& index, EncodeResult&) {
+    index.limit_unsorted_work(0);
+    if (remembered) index.remember_searches();
+    CarriedState carried;
+    for (const int mode : {1, 2, 3, 4, 3}) {
+      EncodeResult result;
+      result.out = std::tmpfile();
+      index.start_pass(mode);
+      encode_optimal(mode, s, index, result, carried);
+      streams.push_back(test::read_whole_stream(result.out));
+      close_file(result.out);
+    }
+  });
+  return streams;
+}
+
+// A pass takes the longest matches the pass before it found, where it
+// searched the same position, instead of searching again: the same bytes.
+TEST(OptimalEncoderProperty, PassesWriteTheSameWhetherTheSearchesAreRememberedOrNot) {
+  std::vector<Pair> pairs = generated_pairs();
+  // Matches longer than some MODEs' blocks may be.
+  Rng rng(5);
+  const Bytes old = code_like(rng, 12000);
+  Bytes neu = old;
+  for (std::size_t at = 100; at < neu.size(); at += 12000) neu[at] ^= 0x33;
+  pairs.push_back({"long matches", input(old, neu)});
+  for (const Pair& pair : pairs) {
+    SCOPED_TRACE(pair.kind);
+    EXPECT_EQ(auto_passes(pair.in, true), auto_passes(pair.in, false));
   }
 }
 
