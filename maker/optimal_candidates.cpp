@@ -95,8 +95,6 @@ const std::int32_t* OptimalCandidates::suffixes_of(const Source& source) {
 // would find.
 void OptimalCandidates::add_longest(int sourceIndex, std::int64_t p) {
   const Source& source = sources_[sourceIndex];
-  const std::int64_t keyLength = source.lists->key_length();
-  if (session_.newSize - p >= keyLength && source.chain.empty()) return;
   LongestRecord& record = index_.longest_record();
   std::span<const LongestRecord::Found> found;
   if (const auto recorded = record.find(p, sourceIndex)) {
@@ -108,9 +106,10 @@ void OptimalCandidates::add_longest(int sourceIndex, std::int64_t p) {
     const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
     SuffixSearch search(source.data, source.size, suffixes, target, targetLength, buffers_,
                         source.lists->suffixes_from());
-    if (session_.newSize - p >= keyLength) {
+    if (session_.newSize - p >= source.lists->key_length()) {
+      if (source.chain.empty()) return;
       const auto [first, end] = source.lists->suffix_range(source.chain, target, source.data, source.size);
-      search.narrow_to(first, end, keyLength);
+      search.narrow_to(first, end, source.lists->key_length());
     }
     found = search.most_agreeing(kLongestPerFile);
   }
