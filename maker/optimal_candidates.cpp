@@ -17,18 +17,10 @@ constexpr std::int64_t kCarryWhileAtLeast = 24;
 // position only, the previous position's standing in, one byte on: fewer
 // searches in a large library for a few bytes in ten thousand. Every
 // fourth would miss more: in code, matches start at aligned positions.
-// From 5 to 7 bytes they are searched at every second position, where a
-// search costs the most: in an oldfile of more than 1 MiB, whose suffixes
-// and bytes a search reaches with a cache miss at each step (libcrypto:
-// 15 % less time for 0.1 % more bytes). Shorter ones, and all in a
-// smaller oldfile, as text mostly is, are searched everywhere: new matches
-// start at every position there, and a 27 KB changelog loses 0.3 % by
-// searching less.
-constexpr std::int64_t kCarryFromSomeAtLeast = 8;
+// Shorter ones, as in text, are searched everywhere: new matches start at
+// every position there.
 constexpr std::int64_t kSearchEvery = 3;
-constexpr std::int64_t kCarryFromFewAtLeast = 5;
-constexpr std::int64_t kSearchEveryOther = 2;
-constexpr std::int64_t kCachedOldfileBytes = std::int64_t{1} << 20;
+constexpr std::int64_t kCarryFromSomeAtLeast = 8;
 constexpr std::size_t kLongestPerFile = 3;
 constexpr std::int64_t kUnsortedPositionsPer = 8192;  // bytes of the oldfile
 constexpr int kNearAhead = 4;
@@ -148,13 +140,6 @@ void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, s
   }
 }
 
-// 1 for every position.
-std::int64_t OptimalCandidates::search_every(std::int64_t longest) const {
-  if (longest >= kCarryFromSomeAtLeast) return kSearchEvery;
-  if (longest >= kCarryFromFewAtLeast && session_.oldSize > kCachedOldfileBytes) return kSearchEveryOther;
-  return 1;
-}
-
 bool OptimalCandidates::carry_longest(std::int64_t p) {
   if (carriedFor_ != p - 1 || carried_.empty()) return false;
   std::int64_t longest = 0;
@@ -164,7 +149,7 @@ bool OptimalCandidates::carry_longest(std::int64_t p) {
     candidate.length = candidate.length == limit_ ? agreement(candidate.position, p) : candidate.length - 1;
     longest = std::max(longest, candidate.length);
   }
-  if (longest < kCarryWhileAtLeast && p % search_every(longest) == 0) return false;
+  if (longest < kCarryWhileAtLeast && (longest < kCarryFromSomeAtLeast || p % kSearchEvery == 0)) return false;
   for (const OptimalCandidate& candidate : carried_) add(longest_, candidate.position, candidate.length);
   return true;
 }

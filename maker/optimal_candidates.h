@@ -57,9 +57,6 @@ class OptimalCandidates {
   void add_longest(int sourceIndex, std::int64_t p);
   void add_near_running(const Source& source, std::int64_t p, std::int64_t running);
   bool carry_longest(std::int64_t p);
-  // At which positions the sorted suffixes are searched while the longest
-  // matches carried are this long: p % search_every == 0.
-  std::int64_t search_every(std::int64_t longest) const;
   const std::int32_t* suffixes_of(const Source& source);
 
   const MakerSession& session_;
