@@ -15,6 +15,7 @@
 #include "maker/encoder.h"
 #include "maker/existing_patch.h"
 #include "maker/file_failures.h"
+#include "maker/large_pages.h"
 #include "maker/match_index.h"
 #include "maker/optimal_encoder.h"
 #include "maker/optimizer.h"
@@ -92,6 +93,7 @@ std::uint8_t* allocate_image(HeapBytes& owner, std::int32_t size) {
     run_state().partialOutput.clear();
     fatal_exit("Not enough memory", 15, false);
   }
+  ask_for_large_pages(owner.get(), static_cast<std::size_t>(size));
   return owner.get();
 }
 

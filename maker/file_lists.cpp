@@ -1,7 +1,6 @@
 #include "maker/file_lists.h"
 
 #include <divsufsort.h>
-#include <sys/mman.h>
 
 #include <algorithm>
 #include <bit>
@@ -10,6 +9,7 @@
 #include <vector>
 
 #include "core/break_signal.h"
+#include "maker/large_pages.h"
 
 namespace vd {
 namespace {
@@ -45,21 +45,6 @@ void for_each_ahead(std::span<const std::uint32_t> positions, const std::uint8_t
     if (j + kAhead < positions.size()) __builtin_prefetch(data + positions[j + kAhead]);
     file_one(j, positions[j]);
   }
-}
-
-// The lists of a large file take hundreds of megabytes, written all over:
-// in pages of 2 MB instead of 4 KB, the kernel takes a fault where it took
-// 512, and the processor misses its page tables far less often.
-void ask_for_large_pages(void* memory, std::size_t bytes) {
-#ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kLargePage = std::uintptr_t{1} << 21;
-  const auto start = (reinterpret_cast<std::uintptr_t>(memory) + kLargePage - 1) & ~(kLargePage - 1);
-  const auto end = (reinterpret_cast<std::uintptr_t>(memory) + bytes) & ~(kLargePage - 1);
-  if (end > start) madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-#else
-  (void)memory;
-  (void)bytes;
-#endif
 }
 
 }  // namespace
