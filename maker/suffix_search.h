@@ -59,6 +59,8 @@ class SuffixSearch {
 
  private:
   void locate();
+  void narrow_in_eighths(std::int64_t& low, std::int64_t& high, std::int64_t& lowAgrees,
+                         std::int64_t& highAgrees) const;
   bool below_target(std::int64_t index, std::int64_t agrees) const;
   bool place_still_holds(std::int64_t place);
   void settle_at(std::int64_t low, std::int64_t lowAgrees, std::int64_t highAgrees);
