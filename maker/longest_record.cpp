@@ -29,13 +29,16 @@ std::int64_t unzigzag(std::uint64_t value) {
 
 void LongestRecord::restart(std::size_t bytes) {
   log_.restart(bytes);
-  written_ = read_ = Key{};
-  writtenOffsets_ = readOffsets_ = {};
-  wroteAny_ = nextValid_ = false;
+  forget_coding();
 }
 
 void LongestRecord::start_pass() {
   log_.start_pass();
+  forget_coding();
+}
+
+// Each pass codes its entries from nothing, and reads them so.
+void LongestRecord::forget_coding() {
   written_ = read_ = Key{};
   writtenOffsets_ = readOffsets_ = {};
   wroteAny_ = nextValid_ = false;

@@ -49,6 +49,7 @@ class LongestRecord {
     auto operator<=>(const Key&) const = default;
   };
   bool read_next();
+  void forget_coding();
 
   PassLog log_;
   // The last entry written and read, and the offsets from the newfile to
