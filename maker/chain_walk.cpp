@@ -60,20 +60,21 @@ bool ChainWalk::walk_candidates(Chain candidates, std::int64_t needed) {
   return false;
 }
 
+// With a best candidate of full length already, the walk ends after the
+// next candidate that counts, whatever it is, so it needs the chain.
+bool ChainWalk::nothing_can_beat_best() {
+  if (best && best->length == block_length_limit(mode)) return false;
+  raise_to_useful_floor();
+  return best && !some_candidate_can_be(length_to_beat_anywhere());
+}
+
 void ChainWalk::run() {
   if (chain.empty()) return;
-  // With a best candidate of full length already, the walk ends after the
-  // next candidate that counts, whatever it is: measure each in full.
   if (best && best->length == block_length_limit(mode)) {
     walk_candidates(chain, 0);
     return;
   }
-  raise_to_useful_floor();
-  if (best) {
-    const std::int64_t needed = length_to_beat_anywhere();
-    if (!some_candidate_can_be(needed)) return;
-    if (suffixes != nullptr && walk_few_that_can_beat_best(needed)) return;
-  }
+  if (best && suffixes != nullptr && walk_few_that_can_beat_best(length_to_beat_anywhere())) return;
   raise_to_floor();
   walk_segments(target_pattern());
 }
@@ -96,10 +97,19 @@ std::int64_t ChainWalk::length_to_beat_anywhere() const {
   return std::max<std::int64_t>(3, best->gain() + prices.cheapestOfThree + 1);
 }
 
-// A candidate of `needed` bytes holds the key at each of them, so where
-// some key there has no chain, no candidate can be.
 bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
-  return needed <= std::min(block_length_limit(mode), newLeft) && lists->may_hold_keys_of(target, needed);
+  return needed <= std::min(block_length_limit(mode), newLeft) && file_may_hold(needed);
+}
+
+// A candidate of `needed` bytes holds the key at each of them, so where
+// some key there has no chain, no candidate can be; nor where some string
+// there has no bit in the file's filter.
+bool ChainWalk::file_may_hold(std::int64_t needed) const {
+  return lists->may_hold_keys_of(target, needed) && grams_may_hold(needed);
+}
+
+bool ChainWalk::grams_may_hold(std::int64_t needed) const {
+  return needed <= newLeft && (grams == nullptr || grams->may_hold(target, needed));
 }
 
 // When a rarer chain shows that few positions or none can agree for
@@ -245,6 +255,7 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       if (best_gain_up_to(longest, q) <= *checkedGain) return false;
       needed = length_to_beat_best(q);
       if (!searchable) {
+        if (!grams_may_hold(needed)) return false;
         if (const auto rarer = rarer_chain(segment, next, needed)) return walk_shifted(*rarer, q, segment.back());
       } else {
         if (const auto listed = list_what_can_win(segment, next, needed, pattern.period != 0)) return walk_candidates(*listed, needed);

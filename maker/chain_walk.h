@@ -32,6 +32,7 @@
 #include <utility>
 
 #include "maker/file_lists.h"
+#include "maker/gram_filter.h"
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
 #include "maker/price_cuts.h"
@@ -56,6 +57,7 @@ struct ChainWalk {
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
+  const GramFilter* grams;  // null when the file has none
   const FileLists* lists;  // the lists the chain comes from
   // Reference-space positions likely to agree long, measured first where
   // the file has no suffix array.
@@ -65,6 +67,10 @@ struct ChainWalk {
   // Candidates the walk may still test; once spent, it stops unfinished.
   std::int64_t workLeft = INT64_MAX;
 
+  // Decides before the chain is looked up, from the best so far and the
+  // floor it raises (see raise_to_useful_floor).
+  bool nothing_can_beat_best();
+  // The walk over the chain, once that found room for a better candidate.
   void run();
   bool unfinished() const { return workLeft < 0; }
 
@@ -91,6 +97,8 @@ struct ChainWalk {
   std::int64_t lowest_full_length_gain() const;
   std::int64_t length_to_beat_anywhere() const;
   bool some_candidate_can_be(std::int64_t needed) const;
+  bool file_may_hold(std::int64_t needed) const;
+  bool grams_may_hold(std::int64_t needed) const;
   bool walk_few_that_can_beat_best(std::int64_t needed);
   void walk_segments(const Pattern& pattern);
   bool walk_segment(Chain segment, const Pattern& pattern);

@@ -117,6 +117,7 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
+  patchGrams_.build(alloc_, session_.patchData, session_.patchDataSize, kHeaderSize);
   patchSuffixesDue_ = true;
   patchWorkLeft_ = patch_unsorted_work();
   erase_sorting_note();
@@ -137,22 +138,12 @@ const FileLists& MatchIndex::patch_lists() {
   return patchLists_;
 }
 
-bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
-                            std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
-                            std::int64_t& workLeft, std::uint32_t* place) const {
+bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const GramFilter* grams,
+                            const std::uint8_t* data, std::int64_t size, std::int64_t base, int mode, std::int64_t p,
+                            std::optional<MatchCandidate>& best, std::int64_t& workLeft, std::uint32_t* place) const {
   if (lists.key_length() == 0) return true;
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
-  const Chain chain = lists.chain(key_at(target, lists.key_length()));
-  if (chain.empty()) return true;
-  std::optional<SuffixSearch> suffixes;
-  if (lists.suffixes() != nullptr) {
-    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
-                     lists.suffixes_from());
-    const auto [first, end] = lists.suffix_range(chain, target, data, size);
-    suffixes->narrow_to(first, end, lists.key_length());
-    suffixes->remember_place_in(place);
-  }
   const CostContext context{.running = state.running,
                             .replacePosition = state.replacePosition,
                             .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
@@ -160,7 +151,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   // then would have it continue.
   const std::int64_t hints[] = {state.running, state.replacePosition, p + lastOffset_};
   PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
-  ChainWalk walk{.chain = chain,
+  ChainWalk walk{.chain = {},
                  .keyLength = lists.key_length(),
                  .data = data,
                  .size = size,
@@ -171,12 +162,27 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
                  .context = context,
                  .prices = cuts.update(mode, base, size, context),
                  .best = best,
-                 .suffixes = suffixes ? &*suffixes : nullptr,
+                 .suffixes = nullptr,
                  .runs = runs,
+                 .grams = grams,
                  .lists = &lists,
                  .hints = hints,
                  .leastGain = session_.minBlock,
                  .workLeft = workLeft};
+  // The chain's bucket is a cache miss of its own: where the best leaves
+  // no room in this file, it is not looked up at all.
+  if (walk.nothing_can_beat_best()) return true;
+  walk.chain = lists.chain(key_at(target, lists.key_length()));
+  if (walk.chain.empty()) return true;
+  std::optional<SuffixSearch> suffixes;
+  if (lists.suffixes() != nullptr) {
+    suffixes.emplace(data, size, lists.suffixes(), target, std::min(newLeft, block_length_limit(mode)), searchBuffers_,
+                     lists.suffixes_from());
+    const auto [first, end] = lists.suffix_range(walk.chain, target, data, size);
+    suffixes->narrow_to(first, end, lists.key_length());
+    suffixes->remember_place_in(place);
+    walk.suffixes = &*suffixes;
+  }
   walk.run();
   workLeft = walk.workLeft;
   return !walk.unfinished();
@@ -238,15 +244,15 @@ std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p,
   walk_sorting_when_due(
       oldSuffixesDue_, unsortedWorkLeft_, best,
       [&](std::int64_t& work) {
-        return walk_chain(oldLists_, &oldRuns_, session_.oldData, session_.oldSize, 0, mode, p, best, work,
+        return walk_chain(oldLists_, &oldRuns_, nullptr, session_.oldData, session_.oldSize, 0, mode, p, best, work,
                           &oldPlace);
       },
       [this] { sort_old_suffixes(); });
   walk_sorting_when_due(
       patchSuffixesDue_, patchWorkLeft_, best,
       [&](std::int64_t& work) {
-        return walk_chain(patchLists_, nullptr, session_.patchData, session_.patchDataSize, session_.oldSize, mode,
-                          p, best, work, nullptr);
+        return walk_chain(patchLists_, nullptr, &patchGrams_, session_.patchData, session_.patchDataSize,
+                          session_.oldSize, mode, p, best, work, nullptr);
       },
       [this] { sort_patch_suffixes(); });
   // Only the walks' floor is that short, and nothing beat it.

@@ -16,6 +16,7 @@
 #include <span>
 
 #include "maker/file_lists.h"
+#include "maker/gram_filter.h"
 #include "maker/longest_record.h"
 #include "maker/match_candidate.h"
 #include "maker/price_cuts.h"
@@ -84,8 +85,8 @@ class MatchIndex {
 
  private:
   // False when the walk spent `workLeft` before it finished.
-  bool walk_chain(const FileLists& lists, const RunIndex* runs, const std::uint8_t* data, std::int64_t size,
-                  std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
+  bool walk_chain(const FileLists& lists, const RunIndex* runs, const GramFilter* grams, const std::uint8_t* data,
+                  std::int64_t size, std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
                   std::int64_t& workLeft, std::uint32_t* place) const;
   std::optional<MatchCandidate> search_files(int mode, std::int64_t p, std::uint32_t& oldPlace);
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
@@ -111,6 +112,7 @@ class MatchIndex {
   SearchRecord record_{alloc_};
   LongestRecord longestRecord_{alloc_};
   FileLists patchLists_;
+  GramFilter patchGrams_;
   mutable SuffixSearch::Buffers searchBuffers_;
   mutable PriceCuts oldPriceCuts_;
   mutable PriceCuts patchPriceCuts_;
