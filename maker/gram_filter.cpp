@@ -1,38 +1,42 @@
 #include "maker/gram_filter.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-
-#include "maker/large_pages.h"
+#include <memory>
 
 namespace vd {
+namespace {
 
-// Between four and eight bits per string: a test then fails to reject an
-// absent string less than one time in five, and the two or more strings
-// tested for a match of nine bytes or more seldom all pass. That is at most
-// a byte of memory per byte of the file, beside the eight its lists take.
-void GramFilter::build(ZeroAllocator alloc, const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed) {
-  release();
+// Four to eight bits per string: a test then fails to reject an absent
+// string less than one time in five, and the two or more strings tested for
+// a match of nine bytes or more seldom all pass. Below one bit per string
+// nearly every test would pass.
+int hash_bits_for(std::int64_t grams, std::size_t roomBytes) {
+  int bits = 12;
+  while ((std::int64_t{1} << bits) < 4 * grams) ++bits;
+  while (bits > 12 && (std::size_t{1} << (bits - 3)) > roomBytes) --bits;
+  const bool fits = (std::size_t{1} << (bits - 3)) <= roomBytes;
+  return fits && (std::int64_t{1} << bits) >= grams ? bits : 0;
+}
+
+}  // namespace
+
+void GramFilter::build(std::span<std::uint8_t> room, const std::uint8_t* data, std::int64_t size,
+                       std::int64_t firstIndexed) {
+  forget();
   const std::int64_t grams = size - firstIndexed - kGramLength + 1;
   if (grams <= 0) return;
-  int hashBits = 12;
-  while ((std::int64_t{1} << hashBits) < 4 * grams) ++hashBits;
-  const std::size_t words = std::size_t{1} << (hashBits - 6);
-  bits_ = static_cast<std::uint64_t*>(alloc(words, sizeof(std::uint64_t)));
-  if (bits_ == nullptr) return;
-  ask_for_large_pages(bits_, words * sizeof(std::uint64_t));
-  hashBits_ = hashBits;
+  void* start = room.data();
+  std::size_t roomBytes = room.size();
+  if (std::align(alignof(std::uint64_t), sizeof(std::uint64_t), start, roomBytes) == nullptr) return;
+  hashBits_ = hash_bits_for(grams, roomBytes);
+  if (hashBits_ == 0) return;
+  bits_ = static_cast<std::uint64_t*>(start);
+  std::memset(bits_, 0, std::size_t{1} << (hashBits_ - 3));
   for (std::int64_t q = firstIndexed; q + kGramLength <= size; ++q) {
     const std::uint64_t at = slot(data + q);
     bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
   }
-}
-
-void GramFilter::release() {
-  std::free(bits_);
-  bits_ = nullptr;
-  hashBits_ = 0;
 }
 
 std::uint64_t GramFilter::slot(const std::uint8_t* gram) const {

@@ -7,8 +7,7 @@
 #pragma once
 
 #include <cstdint>
-
-#include "maker/file_lists.h"
+#include <span>
 
 namespace vd {
 
@@ -16,15 +15,12 @@ class GramFilter {
  public:
   static constexpr int kGramLength = 8;
 
-  GramFilter() = default;
-  GramFilter(const GramFilter&) = delete;
-  GramFilter& operator=(const GramFilter&) = delete;
-  ~GramFilter() { release(); }
-
   // Files the string at every position from `firstIndexed` that a whole one
-  // fits at. Without the memory, nothing is held and every test passes.
-  void build(ZeroAllocator alloc, const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed);
-  void release();
+  // fits at, in bits that take at most `room`; the filter borrows it until
+  // forget(). With too little room for a useful filter, nothing is held and
+  // every test passes.
+  void build(std::span<std::uint8_t> room, const std::uint8_t* data, std::int64_t size, std::int64_t firstIndexed);
+  void forget() { bits_ = nullptr; }
   // False when no position of the file agrees with target[0, length): some
   // string inside it stands nowhere. A length shorter than one string
   // always passes.

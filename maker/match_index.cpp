@@ -117,7 +117,9 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
-  patchGrams_.build(alloc_, session_.patchData, session_.patchDataSize, kHeaderSize);
+  // The string filter takes memory the lists hold anyway, and leaves it
+  // before the suffixes are sorted there.
+  patchGrams_.build(patchLists_.unsorted_scratch(), session_.patchData, session_.patchDataSize, kHeaderSize);
   patchSuffixesDue_ = true;
   patchWorkLeft_ = patch_unsorted_work();
   erase_sorting_note();
@@ -130,6 +132,7 @@ void MatchIndex::build_patch_index(const char* name) {
 // faster than the chains.
 void MatchIndex::sort_patch_suffixes() {
   patchSuffixesDue_ = false;
+  patchGrams_.forget();
   patchLists_.sort_suffixes(session_.patchData, session_.patchDataSize);
 }
 
