@@ -238,6 +238,8 @@ void ChainWalk::walk_segments(const Pattern& pattern) {
 //   positions do, those are all the segment still needs (each is a chain
 //   candidate: it agrees for at least 3 bytes, the longest key). The best
 //   gain only grows, so the ones left out stay unable to beat it;
+// - without a suffix array, where the file's string filter shows that no
+//   position agrees for that many bytes, nothing left can beat it either;
 // - otherwise, for a newfile that starts with a run, the run index leads to
 //   the runs that can hold a winner, until the best changes again.
 bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
