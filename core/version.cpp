@@ -61,10 +61,10 @@ const char* find_version_in_file(FILE* stream, bool noVersion) {
     if (std::fread(buffer.data, 1, n, stream) != n) fatal_exit("Error while reading.", 15, true);
     remaining -= static_cast<std::int64_t>(n);
     const auto chunk = static_cast<std::int64_t>(n);
-    for (std::int64_t i = 0; i < chunk - kPatternLength; ++i) {
-      if (!pattern_at(buffer.data + i)) continue;
-      std::fseek(stream, static_cast<long>(i + kPatternLength - chunk), SEEK_CUR);
-      remaining += chunk - i - kPatternLength;
+    if (const std::uint8_t* text = find_version(buffer.data, chunk)) {
+      const std::int64_t after = text - buffer.data;
+      std::fseek(stream, static_cast<long>(after - chunk), SEEK_CUR);
+      remaining += chunk - after;
       const std::size_t wanted =
           remaining < buffer.size ? static_cast<std::size_t>(remaining) : buffer.size;
       // The text ends where the file ends: bytes behind what this read
