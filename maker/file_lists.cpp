@@ -19,12 +19,15 @@ namespace {
 // kilobytes would touch nearly every page of the table's 128 MB, and then
 // the page faults cost more than the whole search. So 3D lists keep their
 // buckets densely, in the same memory: a bit for each key telling whether
-// it occurs, the number of keys present before each 64 of them, and a
-// bucket for each key present, in key order. The table is still allocated
-// whole, so that the fallbacks when memory is short stay as they were.
+// it occurs, the number of keys present before each 64 of them, and for
+// each key present, in key order, where its chain ends. The chains stand in
+// key order too, so each begins where the one before it ends: a word per
+// key present, where a bucket of two took twice the pages. The table is
+// still allocated whole, so that the fallbacks when memory is short stay as
+// they were; even every key present takes only half of it.
 constexpr std::size_t kPresenceWords = std::size_t{1} << 18;  // 64-bit words, one bit a key
 constexpr std::size_t kRanksAt = 2 * kPresenceWords;          // offsets below count 32-bit words
-constexpr std::size_t kDenseBucketsAt = kRanksAt + kPresenceWords;
+constexpr std::size_t kDenseEndsAt = kRanksAt + kPresenceWords;
 
 std::uint64_t load_word(const std::uint32_t* table, std::size_t word) {
   std::uint64_t value;
@@ -91,12 +94,10 @@ void FileLists::build(const std::uint8_t* data, std::int64_t size, std::int64_t 
   // The rests, then the largest partition filed after them.
   scratchWords_ = static_cast<std::size_t>((partitions.restsCarried ? rest_words(partitions.starts.back()) : 0) +
                                            partitions.largest);
-  const bool filed = partitions.restsCarried ? file_partitions<true>(data, partitions) : file_partitions<false>(data, partitions);
-  if (!filed) {
-    // The rests carried were dealt in the order the partitions had before.
-    dense_ = false;
+  if (partitions.restsCarried)
+    file_partitions<true>(data, partitions);
+  else
     file_partitions<false>(data, partitions);
-  }
 }
 
 // Only the indexed positions are sorted: every position a search finds there
@@ -155,10 +156,9 @@ FileLists::Partitions FileLists::partition_by_first_byte(const std::uint8_t* dat
 std::int64_t FileLists::rest_words(std::uint32_t count) { return (std::int64_t{count} + 1) / 2; }
 
 // Files each partition's positions under their keys, in key order, so the
-// buckets are written one after another. With `dense`, false (and the table
-// clear again) when the keys present are too many for dense buckets.
+// buckets are written one after another.
 template <bool kRestsCarried>
-bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& partitions) {
+void FileLists::file_partitions(const std::uint8_t* data, const Partitions& partitions) {
   const int restBits = 8 * (keyLength_ - 1);
   std::vector<std::uint32_t> counts(std::size_t{1} << restBits);
   // A bit for each rest counted: a partition mostly holds a few thousand of
@@ -167,7 +167,6 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
   const auto* rests = reinterpret_cast<const std::uint16_t*>(suffixes_);
   auto* filed = reinterpret_cast<std::uint32_t*>(suffixes_) + (kRestsCarried ? rest_words(partitions.starts.back()) : 0);
   std::uint32_t present = 0;
-  const std::size_t densePlaces = (table_words() - kDenseBucketsAt) / 2;
   for (std::size_t first = 0; first + 1 < partitions.starts.size(); ++first) {
     check_break();
     const std::uint32_t from = partitions.starts[first];
@@ -190,14 +189,14 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
         const std::size_t rest = 64 * word + static_cast<std::size_t>(std::countr_zero(bits));
         const std::uint32_t count = counts[rest];
         counts[rest] = placed;
-        if (dense_ && ++present > densePlaces) {
-          std::memset(buckets_, 0, (kDenseBucketsAt + 2 * densePlaces) * sizeof(std::uint32_t));
-          return false;
-        }
         const auto key = static_cast<std::uint32_t>(first << restBits | rest);
-        std::uint32_t* bucket = dense_ ? mark_present(key, present - 1) : bucket_of(key);
-        bucket[0] = from + placed + 1;
-        bucket[1] = from + placed + count;
+        if (dense_) {
+          mark_present(key);
+          buckets_[kDenseEndsAt + present++] = from + placed + count;
+        } else {
+          buckets_[2 * std::size_t{key}] = from + placed + 1;
+          buckets_[2 * std::size_t{key} + 1] = from + placed + count;
+        }
         placed += count;
       }
     }
@@ -209,13 +208,11 @@ bool FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
       counted[word] = 0;
     }
   }
-  dirtyWords_ = dense_ ? kDenseBucketsAt + 2 * std::size_t{present} : table_words();
-  return true;
+  dirtyWords_ = dense_ ? kDenseEndsAt + std::size_t{present} : table_words();
 }
 
-std::uint32_t* FileLists::mark_present(std::uint32_t key, std::uint32_t rank) {
+void FileLists::mark_present(std::uint32_t key) {
   store_word(buckets_, key >> 6, load_word(buckets_, key >> 6) | std::uint64_t{1} << (key & 63));
-  return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
 }
 
 bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const {
@@ -230,12 +227,13 @@ bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length
   return true;
 }
 
-std::uint32_t* FileLists::dense_bucket(std::uint32_t key) const {
+std::span<const std::uint32_t> FileLists::dense_chain(std::uint32_t key) const {
   const std::uint64_t word = load_word(buckets_, key >> 6);
   const std::uint64_t bit = std::uint64_t{1} << (key & 63);
-  if ((word & bit) == 0) return nullptr;
+  if ((word & bit) == 0) return {};
   const std::uint32_t rank = buckets_[kRanksAt + (key >> 6)] + static_cast<std::uint32_t>(std::popcount(word & (bit - 1)));
-  return buckets_ + kDenseBucketsAt + 2 * std::size_t{rank};
+  const std::uint32_t* ends = buckets_ + kDenseEndsAt;
+  return {positions_ + (rank == 0 ? 0 : ends[rank - 1]), positions_ + ends[rank]};
 }
 
 }  // namespace vd

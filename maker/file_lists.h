@@ -45,8 +45,9 @@ class FileLists {
     return keyLength_ == 0 ? 0 : (table_words() - dirtyWords_) * sizeof(std::uint32_t);
   }
   std::span<const std::uint32_t> chain(std::uint32_t key) const {
-    const std::uint32_t* bucket = bucket_of(key);
-    if (bucket == nullptr || bucket[0] == 0) return {};
+    if (dense_) return dense_chain(key);
+    const std::uint32_t* bucket = buckets_ + 2 * std::size_t{key};
+    if (bucket[0] == 0) return {};
     return {positions_ + bucket[0] - 1, positions_ + bucket[1]};
   }
   // False when the key at some byte of target[0, length) that a key fits in
@@ -75,11 +76,7 @@ class FileLists {
   // lists have 2^24, 2^16 and 2^8 buckets, of two words each.
   static std::size_t bucket_count(int keyLength) { return std::size_t{1} << (8 * keyLength); }
   std::size_t table_words() const { return 2 * bucket_count(keyLength_); }
-  // The two words of a key's bucket; null for a key a dense table lacks.
-  std::uint32_t* bucket_of(std::uint32_t key) const {
-    return dense_ ? dense_bucket(key) : buckets_ + 2 * std::size_t{key};
-  }
-  std::uint32_t* dense_bucket(std::uint32_t key) const;
+  std::span<const std::uint32_t> dense_chain(std::uint32_t key) const;
   struct Partitions {
     std::array<std::uint32_t, 257> starts{};  // of each first byte's positions
     std::uint32_t largest = 0;                 // positions of one first byte
@@ -88,8 +85,8 @@ class FileLists {
   Partitions partition_by_first_byte(const std::uint8_t* data, std::int64_t firstIndexed, std::int64_t lastIndexed);
   static std::int64_t rest_words(std::uint32_t count);
   template <bool kRestsCarried>
-  bool file_partitions(const std::uint8_t* data, const Partitions& partitions);
-  std::uint32_t* mark_present(std::uint32_t key, std::uint32_t rank);
+  void file_partitions(const std::uint8_t* data, const Partitions& partitions);
+  void mark_present(std::uint32_t key);
 
   int keyLength_ = 0;
   std::uint32_t* buckets_ = nullptr;
