@@ -97,15 +97,12 @@ std::int64_t ChainWalk::length_to_beat_anywhere() const {
   return std::max<std::int64_t>(3, best->gain() + prices.cheapestOfThree + 1);
 }
 
-bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
-  return needed <= std::min(block_length_limit(mode), newLeft) && file_may_hold(needed);
-}
-
 // A candidate of `needed` bytes holds the key at each of them, so where
 // some key there has no chain, no candidate can be; nor where some string
 // there has no bit in the file's filter.
-bool ChainWalk::file_may_hold(std::int64_t needed) const {
-  return lists->may_hold_keys_of(target, needed) && grams_may_hold(needed);
+bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
+  return needed <= std::min(block_length_limit(mode), newLeft) && lists->may_hold_keys_of(target, needed) &&
+         grams_may_hold(needed);
 }
 
 bool ChainWalk::grams_may_hold(std::int64_t needed) const {

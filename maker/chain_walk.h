@@ -97,7 +97,6 @@ struct ChainWalk {
   std::int64_t lowest_full_length_gain() const;
   std::int64_t length_to_beat_anywhere() const;
   bool some_candidate_can_be(std::int64_t needed) const;
-  bool file_may_hold(std::int64_t needed) const;
   bool grams_may_hold(std::int64_t needed) const;
   bool walk_few_that_can_beat_best(std::int64_t needed);
   void walk_segments(const Pattern& pattern);

@@ -218,13 +218,10 @@ void FileLists::mark_present(std::uint32_t key) {
 bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const {
   constexpr std::int64_t kMostLooked = 16;
   if (!dense_) return true;
-  const std::int64_t farthest = length - keyLength_;
-  const std::int64_t looked = std::min(farthest, kMostLooked);
-  for (std::int64_t i = 0; i <= looked; ++i) {
-    const std::uint32_t key = key_at(target + (looked == 0 ? 0 : farthest * i / looked), keyLength_);
-    if ((load_word(buckets_, key >> 6) >> (key & 63) & 1) == 0) return false;
-  }
-  return true;
+  return holds_at_spread_offsets(length - keyLength_, kMostLooked, [&](std::int64_t offset) {
+    const std::uint32_t key = key_at(target + offset, keyLength_);
+    return (load_word(buckets_, key >> 6) >> (key & 63) & 1) != 0;
+  });
 }
 
 std::span<const std::uint32_t> FileLists::dense_chain(std::uint32_t key) const {

@@ -23,6 +23,17 @@ inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
   return key;
 }
 
+// Whether `holds(offset)` is true at each of at most `most` + 1 offsets
+// spread evenly from 0 to `farthest`, both included. The filters that prove
+// a string absent from a file test it so: one part of it missing is enough.
+template <typename Holds>
+bool holds_at_spread_offsets(std::int64_t farthest, std::int64_t most, Holds holds) {
+  const std::int64_t looked = farthest < most ? farthest : most;
+  for (std::int64_t i = 0; i <= looked; ++i)
+    if (!holds(looked == 0 ? 0 : farthest * i / looked)) return false;
+  return true;
+}
+
 class FileLists {
  public:
   FileLists() = default;

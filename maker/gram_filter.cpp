@@ -1,8 +1,9 @@
 #include "maker/gram_filter.h"
 
-#include <algorithm>
 #include <cstring>
 #include <memory>
+
+#include "maker/file_lists.h"
 
 namespace vd {
 namespace {
@@ -49,13 +50,10 @@ std::uint64_t GramFilter::slot(const std::uint8_t* gram) const {
 bool GramFilter::may_hold(const std::uint8_t* target, std::int64_t length) const {
   constexpr std::int64_t kMostLooked = 3;
   if (bits_ == nullptr || length < kGramLength) return true;
-  const std::int64_t farthest = length - kGramLength;
-  const std::int64_t looked = std::min(farthest, kMostLooked);
-  for (std::int64_t i = 0; i <= looked; ++i) {
-    const std::uint64_t at = slot(target + (looked == 0 ? 0 : farthest * i / looked));
-    if ((bits_[at >> 6] >> (at & 63) & 1) == 0) return false;
-  }
-  return true;
+  return holds_at_spread_offsets(length - kGramLength, kMostLooked, [&](std::int64_t offset) {
+    const std::uint64_t at = slot(target + offset);
+    return (bits_[at >> 6] >> (at & 63) & 1) != 0;
+  });
 }
 
 }  // namespace vd
