@@ -154,14 +154,19 @@ bool OptimalCandidates::carry_longest(std::int64_t p) {
   return true;
 }
 
-void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
-  longest_.clear();
+// Only a position that is searched needs the chains of its key: looking
+// one up is a cache miss or two.
+void OptimalCandidates::look_up_chains(std::int64_t p) {
   for (int i = 0; i < sourceCount_; ++i) {
     Source& source = sources_[i];
     const int keyLength = source.lists->key_length();
     source.chain = session_.newSize - p < keyLength ? std::span<const std::uint32_t>{}
                                                     : source.lists->chain(key_at(session_.newData + p, keyLength));
   }
+}
+
+void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
+  longest_.clear();
   nearSearched_ = !carry_longest(p);
   carriedFor_ = p;
   if (!nearSearched_) return;
@@ -170,6 +175,7 @@ void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
     nearSearched_ = false;
     return;
   }
+  look_up_chains(p);
   for (int i = 0; i < sourceCount_; ++i) add_longest(i, p);
 }
 

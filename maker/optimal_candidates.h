@@ -57,6 +57,7 @@ class OptimalCandidates {
   void add_longest(int sourceIndex, std::int64_t p);
   void add_near_running(const Source& source, std::int64_t p, std::int64_t running);
   bool carry_longest(std::int64_t p);
+  void look_up_chains(std::int64_t p);
   const std::int32_t* suffixes_of(const Source& source);
 
   const MakerSession& session_;
