@@ -66,7 +66,7 @@ void MatchIndex::build_old_lists() {
   oldSuffixesDue_ = true;
   unsortedWorkLeft_ = unsorted_work(session_.oldSize);
   restart_record();
-  longestRecord_.restart(searchesWanted_ ? longest_record_bytes() : 0);
+  longestRecord_.restart(longestWanted_ ? longest_record_bytes() : 0);
   oldRuns_.clear();
 }
 

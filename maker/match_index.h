@@ -53,7 +53,12 @@ class MatchIndex {
   // hold anyway (the scratch of the unsorted suffix array) or spared (the
   // dense buckets), so that the run never needs more than with the whole
   // table. The results are the same either way.
-  void remember_searches() { searchesWanted_ = true; }
+  void remember_searches() { searchesWanted_ = longestWanted_ = true; }
+  // Only the exact-price encoder's longest matches (see LongestRecord): where
+  // no two passes in a row have the same MODE, a search never takes the
+  // result of the one before it, and the places it would take save no
+  // measurable time for the memory the record holds.
+  void remember_longest_matches() { longestWanted_ = true; }
   // Every pass of an encoder over the newfile starts here.
   void start_pass(int mode);
 
@@ -104,6 +109,7 @@ class MatchIndex {
   RunIndex oldRuns_;
   bool oldListsDue_ = false;
   bool searchesWanted_ = false;
+  bool longestWanted_ = false;
   std::optional<std::int64_t> unsortedWorkAllowed_;
   bool oldSuffixesDue_ = false;
   std::int64_t unsortedWorkLeft_ = 0;

@@ -141,7 +141,11 @@ EncodeResult Optimizer::run() {
   const std::vector<int> tried = combinations(deep_, transformable);
   const std::vector<int> varies = deep_ && !optimal_ ? std::vector<int>{-1, 0, 1} : std::vector<int>{0};
   passes_ = static_cast<int>(tried.size() * varies.size() * 4);
-  index_.remember_searches();
+  // Only DEEP's VARY runs passes of one MODE one after another.
+  if (varies.size() > 1)
+    index_.remember_searches();
+  else
+    index_.remember_longest_matches();
   bool searching = true;
   for (auto combination = tried.begin(); searching && combination != tried.end(); ++combination) {
     apply_combination(*combination);
