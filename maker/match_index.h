@@ -47,17 +47,19 @@ class MatchIndex {
   // and may restore it again) costs no build, and no state is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
-  // For runs that search the newfile more than once (AUTO): each pass keeps
-  // what its searches found for the next one (see SearchRecord), for as long
-  // as the oldfile's bytes stay the same; only in memory the oldfile's lists
-  // hold anyway (the scratch of the unsorted suffix array) or spared (the
-  // dense buckets), so that the run never needs more than with the whole
-  // table. The results are the same either way.
+  // For runs that search the newfile more than once in one MODE (AUTO DEEP,
+  // whose VARY runs three passes of each): each pass keeps what its searches
+  // found for the next one (see SearchRecord), for as long as the oldfile's
+  // bytes stay the same; only in memory the oldfile's lists hold anyway (the
+  // scratch of the unsorted suffix array) or spared (the dense buckets), so
+  // that the run never needs more than with the whole table. The results
+  // are the same either way. The longest matches are kept as well, as below.
   void remember_searches() { searchesWanted_ = longestWanted_ = true; }
-  // Only the exact-price encoder's longest matches (see LongestRecord): where
+  // Only the exact-price encoder's longest matches (see LongestRecord). Where
   // no two passes in a row have the same MODE, a search never takes the
-  // result of the one before it, and the places it would take save no
-  // measurable time for the memory the record holds.
+  // result of the one before it, and the places among the sorted suffixes
+  // that the search record would still give save no measurable time for the
+  // memory it holds.
   void remember_longest_matches() { longestWanted_ = true; }
   // Every pass of an encoder over the newfile starts here.
   void start_pass(int mode);
