@@ -3,6 +3,7 @@
 #include <cstring>
 #include <memory>
 
+#include "maker/byte_compare.h"
 #include "maker/file_lists.h"
 
 namespace vd {
@@ -42,9 +43,7 @@ void GramFilter::build(std::span<std::uint8_t> room, const std::uint8_t* data, s
 
 std::uint64_t GramFilter::slot(const std::uint8_t* gram) const {
   static_assert(kGramLength == sizeof(std::uint64_t));
-  std::uint64_t value;
-  std::memcpy(&value, gram, sizeof value);
-  return value * 0x9E3779B97F4A7C15u >> (64 - hashBits_);
+  return word_at(gram) * 0x9E3779B97F4A7C15u >> (64 - hashBits_);
 }
 
 bool GramFilter::may_hold(const std::uint8_t* target, std::int64_t length) const {

@@ -9,8 +9,8 @@ namespace {
 
 // Against a byte-by-byte count: every limit up to well past a few 32-byte
 // steps, the first difference at every place before it (or none), and the
-// two ranges starting at every alignment, over a run of one value as the
-// walks meet it.
+// two ranges at random alignments, over a run of one value as the walks
+// meet it.
 TEST(CommonPrefix, AgreesWithAByteByByteCount) {
   test::Rng rng(17);
   std::vector<std::uint8_t> a(200, 0x41), b(200, 0x41);
