@@ -24,20 +24,23 @@ void account_output(const DecodeJob& job, std::int64_t& produced, std::uint32_t 
   if (produced > job.outputLimit) fatal_exit("Bad patchfile (new file too large)", 15, true);
 }
 
-struct MatchSources {
+// Four megabytes and a quarter: too much for the stack, and static storage
+// cannot fail to be had. One block stream is decoded at a time.
+struct DecodeBuffers {
   ReadWindow old;
   ReadWindow patch;
+  OutputSink output;
 };
 
 void copy_match(const DecodeJob& job, const Block& block, std::int64_t bound, std::int64_t& produced,
-                MatchSources& sources) {
+                DecodeBuffers& buffers) {
   const std::int64_t p = block.position;
   if (p < 0 || p >= bound) fail_with(15, true, "Bad patchfile %s (position out of range)\n", job.patchName);
   account_output(job, produced, block.length);
   if (p < job.oldSize)
-    sources.old.copy_to(p, block.length, job.output, job.outputName);
+    buffers.old.copy_to(p, block.length, buffers.output);
   else
-    sources.patch.copy_to(p - job.oldSize, block.length, job.output, job.outputName);
+    buffers.patch.copy_to(p - job.oldSize, block.length, buffers.output);
 }
 
 // Whatever replaced the output since it was written must not make the run
@@ -80,22 +83,22 @@ void execute_block_stream(const DecodeJob& job) {
   BlockStreamParser parser(job.fields.mode(), far_width(job.fields.filesize, job.recordOffset));
   const std::int64_t bound = reference_bound(job.oldSize, job.patchLength, job.fields.patchsize);
   std::int64_t produced = 0;
-  // Four megabytes: too much for the stack, and static storage cannot fail
-  // to be had. One block stream is decoded at a time.
-  static MatchSources sources;
-  sources.old.attach(job.oldStream, job.oldName);
-  sources.patch.attach(job.patchStream, job.patchName);
+  static DecodeBuffers buffers;
+  buffers.old.attach(job.oldStream, job.oldName);
+  buffers.patch.attach(job.patchStream, job.patchName);
+  buffers.output.attach(job.output, job.outputName);
   for (std::uint32_t i = 0; i < job.fields.blocks; ++i) {
     check_break();
     Block block;
     if (!parser.next(reader, block)) fail_with(15, true, "\nError while reading %s\n", job.patchName);
     if (block.is_match()) {
-      copy_match(job, block, bound, produced, sources);
+      copy_match(job, block, bound, produced, buffers);
     } else {
       account_output(job, produced, block.length);
-      reader.copy_to(job.output, block.length, job.outputName);
+      reader.copy_to(buffers.output, block.length);
     }
   }
+  buffers.output.flush();
 }
 
 void decode_record(ApplierSession& session, const ChosenRecord& record, std::int64_t oldSize,

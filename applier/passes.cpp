@@ -78,13 +78,6 @@ void open_output(ApplierSession& session) {
   // Put there since the run began: not ours to delete.
   if (failure == OpenFailure::NotRegularFile) fatal_exit(not_regular_file_message(name).c_str(), 15, false);
   if (output.file == nullptr) fail_open(name, true);
-  // Decoding writes block by block, most of them short: a larger buffer
-  // saves most of the writes, and the block writes take the stream without
-  // its lock (fwrite_unlocked), which a run of one thread never needs and
-  // which cost a tenth of it. One output is open at a time, and it is
-  // closed before the next one is opened.
-  static char buffer[64 * 1024];
-  std::setvbuf(output.file, buffer, _IOFBF, sizeof buffer);
   // Only from here on is the output ours to delete when a pass fails.
   run_state().partialOutput = session.decodeTarget;
 }

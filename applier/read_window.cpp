@@ -11,8 +11,8 @@
 namespace vd {
 namespace {
 
-[[noreturn]] void fail_copy(CopyFault fault, const char* sourceName, const char* outputName) {
-  report_copy_fault(fault, sourceName, outputName);
+[[noreturn]] void fail_reading(const char* name) {
+  report_copy_fault(CopyFault::Read, name, "");
   fatal_exit(nullptr, 15, true);
 }
 
@@ -47,16 +47,15 @@ void ReadWindow::read_pages(std::int64_t first, std::int64_t wanted) {
   }
 }
 
-void ReadWindow::copy_to(std::int64_t position, std::int64_t length, FILE* output, const char* outputName) {
+void ReadWindow::copy_to(std::int64_t position, std::int64_t length, OutputSink& output) {
   while (length > 0) {
     const std::int64_t page = position / kPageSize;
     const std::int64_t slot = page % kPages;
     if (page_[slot] != page) read_pages(page, (position % kPageSize + length + kPageSize - 1) / kPageSize);
     const std::int64_t offset = position % kPageSize;
-    if (offset >= valid_[slot]) fail_copy(CopyFault::Read, name_, outputName);
+    if (offset >= valid_[slot]) fail_reading(name_);
     const auto take = static_cast<std::size_t>(std::min(length, valid_[slot] - offset));
-    if (fwrite_unlocked(bytes_.data() + slot * kPageSize + offset, 1, take, output) != take)
-      fail_copy(CopyFault::Write, name_, outputName);
+    output.put(bytes_.data() + slot * kPageSize + offset, take);
     position += static_cast<std::int64_t>(take);
     length -= static_cast<std::int64_t>(take);
   }

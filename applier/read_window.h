@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "applier/output_sink.h"
+
 namespace vd {
 
 class ReadWindow {
@@ -19,10 +21,10 @@ class ReadWindow {
   // Starts serving `stream` afresh, with no page read yet.
   void attach(FILE* stream, const char* name);
 
-  // Writes `length` bytes of the file from `position` on to the output. A
-  // read or write that fails, or a file that ends first, ends the run with
-  // exit 15 and the output deleted.
-  void copy_to(std::int64_t position, std::int64_t length, FILE* output, const char* outputName);
+  // Puts `length` bytes of the file from `position` on into the output. A
+  // read that fails, or a file that ends first, ends the run with exit 15
+  // and the output deleted.
+  void copy_to(std::int64_t position, std::int64_t length, OutputSink& output);
 
  private:
   void read_pages(std::int64_t first, std::int64_t wanted);

@@ -1,5 +1,6 @@
 #include "core/block_stream.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "core/patch_format.h"
@@ -166,11 +167,15 @@ bool BlockStreamParser::next_mode3(ByteSource& source, Block& block) {
   return finish_kinded_block(source, header, block);
 }
 
-bool MemorySource::read(std::uint8_t* destination, std::size_t n) {
-  if (n > size_ - offset_) return false;
-  if (n == 0) return true;
-  std::memcpy(destination, data_ + offset_, n);
-  offset_ += n;
+bool ByteSource::read_across_refills(std::uint8_t* destination, std::size_t n) {
+  while (n > 0) {
+    if (next_ == end_ && !refill()) return false;
+    const std::size_t take = std::min(n, remaining());
+    std::memcpy(destination, next_, take);
+    next_ += take;
+    destination += take;
+    n -= take;
+  }
   return true;
 }
 

@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/block_forms.h"
 
@@ -26,11 +27,33 @@ struct Block {
   bool is_match() const { return kind == BlockKind::Match; }
 };
 
+// The bytes a block stream is parsed from. A block header is a byte or a
+// few, so the bytes at hand are read inline and only running out of them
+// costs a call.
 class ByteSource {
  public:
   virtual ~ByteSource() = default;
   // Reads exactly n bytes; false when the source ends first.
-  virtual bool read(std::uint8_t* destination, std::size_t n) = 0;
+  bool read(std::uint8_t* destination, std::size_t n) {
+    if (static_cast<std::size_t>(end_ - next_) < n) return read_across_refills(destination, n);
+    if (n == 0) return true;
+    std::memcpy(destination, next_, n);
+    next_ += n;
+    return true;
+  }
+  // Bytes at hand, not yet read.
+  std::size_t remaining() const { return static_cast<std::size_t>(end_ - next_); }
+
+ protected:
+  // Points next_ and end_ at the source's next bytes; false when it has
+  // none left.
+  virtual bool refill() = 0;
+
+  const std::uint8_t* next_ = nullptr;
+  const std::uint8_t* end_ = nullptr;
+
+ private:
+  bool read_across_refills(std::uint8_t* destination, std::size_t n);
 };
 
 class BlockStreamParser {
@@ -67,15 +90,13 @@ class BlockStreamParser {
 // A ByteSource over a memory range.
 class MemorySource : public ByteSource {
  public:
-  MemorySource(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-  bool read(std::uint8_t* destination, std::size_t n) override;
-  std::size_t offset() const { return offset_; }
-  std::size_t remaining() const { return size_ - offset_; }
+  MemorySource(const std::uint8_t* data, std::size_t size) {
+    next_ = data;
+    end_ = data + size;
+  }
 
  private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t offset_ = 0;
+  bool refill() override { return false; }
 };
 
 }  // namespace vd

@@ -157,21 +157,27 @@ TEST_F(DecoderDeathTest, AHugeBlockCountEndsAtTheEndOfTheFile) {
 
 class PatchReaderTest : public DecoderTest {};
 
+// The copy is longer than the output's own buffer, so that it reaches the
+// file in several writes.
 TEST_F(PatchReaderTest, ReadsAcrossItsLookAheadAndCopiesTheRestExactly) {
-  Bytes data(10000);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  const std::size_t copied = OutputSink::kCapacity * 2 + 999;
+  Bytes data(5000 + copied + 1);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 13 + i / 251);
   FILE* source = file_with(scratch_path("reader"), data);
   FILE* output = file_with(scratch_path("reader_out"), {});
   PatchReader reader(source, "reader");
   std::uint8_t head[5000];
   ASSERT_TRUE(reader.read(head, sizeof head));
   EXPECT_EQ(Bytes(head, head + sizeof head), Bytes(data.begin(), data.begin() + 5000));
-  reader.copy_to(output, 4999, "reader_out");
+  static OutputSink sink;
+  sink.attach(output, "reader_out");
+  reader.copy_to(sink, static_cast<std::int64_t>(copied));
+  sink.flush();
   std::uint8_t last = 0;
   ASSERT_TRUE(reader.read(&last, 1));
-  EXPECT_EQ(last, data[9999]);
+  EXPECT_EQ(last, data.back());
   EXPECT_FALSE(reader.read(&last, 1));
-  EXPECT_EQ(contents(output), Bytes(data.begin() + 5000, data.begin() + 9999));
+  EXPECT_EQ(contents(output), Bytes(data.begin() + 5000, data.end() - 1));
   std::fclose(source);
   std::fclose(output);
 }

@@ -28,7 +28,15 @@ std::unique_ptr<ReadWindow> window_on(FILE* stream, const char* name) {
   return window;
 }
 
-Bytes written(FILE* output) {
+std::unique_ptr<OutputSink> sink_on(FILE* output) {
+  auto sink = std::make_unique<OutputSink>();
+  sink->attach(output, "out");
+  return sink;
+}
+
+// What the window put into the sink on `output`, once the sink wrote it.
+Bytes written(OutputSink& sink, FILE* output) {
+  sink.flush();
   std::fflush(output);
   std::rewind(output);
   Bytes bytes;
@@ -45,6 +53,7 @@ TEST(ReadWindow, CopiesEveryMatchExactly) {
   const Bytes file = rng.bytes(3 * kAll);
   FILE* stream = unnamed_file(file);
   FILE* output = std::tmpfile();
+  auto sink = sink_on(output);
   const auto window = window_on(stream, "file");
   const std::vector<std::pair<std::int64_t, std::int64_t>> matches = {
       {100, 10},         {120, 3000},   {4000, 200},     {200000, 5},      {10, 70000},
@@ -52,10 +61,10 @@ TEST(ReadWindow, CopiesEveryMatchExactly) {
       {0, 3 * kAll},     {5000, kAll + 7}, {kAll - 4096, 8192}};
   Bytes expected;
   for (const auto& [position, length] : matches) {
-    window->copy_to(position, length, output, "out");
+    window->copy_to(position, length, *sink);
     expected.insert(expected.end(), file.begin() + position, file.begin() + position + length);
   }
-  EXPECT_EQ(written(output), expected);
+  EXPECT_EQ(written(*sink, output), expected);
   std::fclose(stream);
   std::fclose(output);
 }
@@ -66,10 +75,11 @@ TEST(ReadWindow, LeavesTheStreamWhereItWas) {
   FILE* stream = unnamed_file(file);
   std::fseek(stream, 7, SEEK_SET);
   FILE* output = std::tmpfile();
-  window_on(stream, "patch")->copy_to(12, 5, output, "out");
+  auto sink = sink_on(output);
+  window_on(stream, "patch")->copy_to(12, 5, *sink);
   EXPECT_EQ(std::ftell(stream), 7);
   EXPECT_EQ(std::fgetc(stream), '7');
-  EXPECT_EQ(written(output), test::bytes_of("cdefg"));
+  EXPECT_EQ(written(*sink, output), test::bytes_of("cdefg"));
   std::fclose(stream);
   std::fclose(output);
 }
@@ -80,8 +90,9 @@ TEST(ReadWindow, SeesBytesStillInTheStreamsBuffer) {
   FILE* stream = std::tmpfile();
   std::fputs("fresh bytes", stream);
   FILE* output = std::tmpfile();
-  window_on(stream, "old")->copy_to(6, 5, output, "out");
-  EXPECT_EQ(written(output), test::bytes_of("bytes"));
+  auto sink = sink_on(output);
+  window_on(stream, "old")->copy_to(6, 5, *sink);
+  EXPECT_EQ(written(*sink, output), test::bytes_of("bytes"));
   std::fclose(stream);
   std::fclose(output);
 }
@@ -93,10 +104,10 @@ TEST(ReadWindow, AMatchPastTheEndOfTheFileEndsTheRun) {
     dup2(STDERR_FILENO, STDOUT_FILENO);
     alloc_working_buffer();
     FILE* stream = unnamed_file(test::bytes_of("0123456789"));
-    FILE* output = std::tmpfile();
+    const auto sink = sink_on(std::tmpfile());
     const auto window = window_on(stream, "old");
-    window->copy_to(8, 2, output, "out");
-    window->copy_to(8, 3, output, "out");
+    window->copy_to(8, 2, *sink);
+    window->copy_to(8, 3, *sink);
     std::exit(0);
   };
   EXPECT_EXIT(run(), testing::ExitedWithCode(15), "Error while reading old");
