@@ -7,8 +7,8 @@
 #   BENCH_TIMEOUT  seconds one run may take before it counts as a timeout (300)
 #   BENCH_REPEAT   runs of each command; the median is shown (3)
 #   BENCH_DIR      where the corpus and the work files go (build-bench/)
-# Times are CPU seconds (user + system): on a shared machine they vary far
-# less than wall-clock times do. The summary at the end gives the ratios
+# Times are CPU seconds (user + system, to the millisecond): on a shared
+# machine they vary far less than wall-clock times do. The summary at the end gives the ratios
 # that matter: MODE 3 against xdelta3 -9, AUTO and AUTO DEEP against MODE 3,
 # an append to a large patch file against a new one, Varmend against cp.
 # The real pairs are files from pinned versions of Debian packages, fetched
@@ -21,7 +21,7 @@ repeat=${BENCH_REPEAT:-3}
 dir=${BENCH_DIR:-$root/build-bench}
 
 bash scripts/install-deps.sh
-tools=(xdelta3 bsdiff zstd time)
+tools=(xdelta3 bsdiff zstd)
 missing=()
 for t in "${tools[@]}"; do
   dpkg-query -W -f='${Status}' "$t" 2>/dev/null | grep -q "install ok installed" || missing+=("$t")
@@ -35,6 +35,7 @@ fi
 cmake -S . -B "$dir/build" -G Ninja -DCMAKE_BUILD_TYPE=Release > /dev/null
 cmake --build "$dir/build" -j 2 --target Vardelta Varmend > /dev/null
 bin=$dir/build/bin
+c++ -O2 -Wall -Wextra -o "$dir/cpu_time" bench/cpu_time.cpp
 
 # name | package | old version | new version | file (a find -name pattern; gz: decompresses)
 real_pairs="
@@ -113,8 +114,8 @@ measure() {
   local log=$dir/time.log runs=() i
   for ((i = 0; i < repeat; i++)); do
     eval "$prepare"
-    timeout "$timeout_s" /usr/bin/time -f "%U %S %M" -o "$log" "$@" > /dev/null 2>&1 || { echo "timeout -"; return; }
-    runs+=("$(awk '{ printf "%.2f %.0f", $1 + $2, $3 / 1024 }' "$log")")
+    timeout "$timeout_s" "$dir/cpu_time" "$log" "$@" > /dev/null 2>&1 || { echo "timeout -"; return; }
+    runs+=("$(awk '{ printf "%.3f %.0f", $1, $2 / 1024 }' "$log")")
   done
   printf '%s\n' "${runs[@]}" | sort -n | sed -n "$(((repeat + 1) / 2))p"
 }
@@ -188,7 +189,7 @@ append_table() {
 ratio() {
   local top=${cpu[$1]:-} bottom=${cpu[$2]:-}
   if [ -z "$top" ] || [ -z "$bottom" ]; then echo "-"; return; fi
-  awk -v t="$top" -v b="$bottom" 'BEGIN { if (b < 0.01) b = 0.01; printf "%.2fx", t / b }'
+  awk -v t="$top" -v b="$bottom" 'BEGIN { if (b < 0.001) b = 0.001; printf "%.2fx", t / b }'
 }
 
 summary() {
