@@ -12,7 +12,7 @@ bool PatchReader::refill() {
 
 void PatchReader::copy_to(OutputSink& output, std::int64_t count) {
   if (count <= 0) return;
-  const auto fromBuffer = static_cast<std::size_t>(std::min<std::int64_t>(count, static_cast<std::int64_t>(remaining())));
+  const auto fromBuffer = static_cast<std::size_t>(std::min(count, static_cast<std::int64_t>(remaining())));
   if (fromBuffer > 0) output.put(next_, fromBuffer);
   next_ += fromBuffer;
   output.put_from(stream_, streamName_, count - static_cast<std::int64_t>(fromBuffer));

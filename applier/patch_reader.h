@@ -25,7 +25,6 @@ class PatchReader : public ByteSource {
   // ends the run (exit 15, output deleted).
   void copy_to(OutputSink& output, std::int64_t count);
 
-
  private:
   bool refill() override;
 
