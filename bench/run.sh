@@ -9,9 +9,10 @@
 #                  and cp at least 5)
 #   BENCH_DIR      where the corpus and the work files go (build-bench/)
 # Times are CPU seconds (user + system, to the millisecond): on a shared
-# machine they vary far less than wall-clock times do. The summary at the end gives the ratios
-# that matter: MODE 3 against xdelta3 -9, AUTO and AUTO DEEP against MODE 3,
-# an append to a large patch file against a new one, Varmend against cp.
+# machine they vary far less than wall-clock times do. The summary at the
+# end gives the ratios that matter: MODE 3 against xdelta3 -9, AUTO and AUTO
+# DEEP against MODE 3, an append to a large patch file against a new one,
+# Varmend against cp.
 # The real pairs are files from pinned versions of Debian packages, fetched
 # with `apt-get download NAME=VERSION`; the pathological pairs are generated.
 set -euo pipefail
