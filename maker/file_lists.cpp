@@ -142,12 +142,17 @@ FileLists::Partitions FileLists::partition_by_first_byte(const std::uint8_t* dat
   }
   partitions.restsCarried = largest <= nodeCount_ - rest_words(starts.back());
   auto next = starts;
-  auto* rests = reinterpret_cast<std::uint16_t*>(suffixes_);
+  // Members in locals: the compiler cannot tell that the stores below leave
+  // them alone, and would load them again for every position.
+  std::uint32_t* const positions = positions_;
+  auto* const rests = reinterpret_cast<std::uint16_t*>(suffixes_);
+  const int restLength = keyLength_ - 1;
+  const bool restsCarried = partitions.restsCarried;
   for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
     if ((i & 0xFFFFF) == 0) check_break();
     const std::uint32_t slot = next[data[i]]++;
-    positions_[slot] = static_cast<std::uint32_t>(i);
-    if (partitions.restsCarried) rests[slot] = static_cast<std::uint16_t>(key_at(data + i + 1, keyLength_ - 1));
+    positions[slot] = static_cast<std::uint32_t>(i);
+    if (restsCarried) rests[slot] = static_cast<std::uint16_t>(key_at(data + i + 1, restLength));
   }
   return partitions;
 }
