@@ -256,16 +256,16 @@ bool ChainWalk::walk_segment(Chain segment, const Pattern& pattern) {
       if (!searchable) {
         if (!grams_may_hold(needed)) return false;
         if (const auto rarer = rarer_chain(segment, next, needed)) return walk_shifted(*rarer, q, segment.back());
-      } else {
-        if (const auto listed = list_what_can_win(segment, next, needed, pattern.period != 0)) return walk_candidates(*listed, needed);
-        if (runs_serve(pattern)) {
-          std::int64_t resume = q;
-          if (walk_long_runs(resume, segment.back(), pattern)) return true;
-          next = static_cast<std::size_t>(
-              std::lower_bound(segment.begin() + static_cast<std::ptrdiff_t>(next), segment.end(), resume) -
-              segment.begin());
-          continue;
-        }
+      } else if (const auto listed = list_what_can_win(segment, next, needed, pattern.period != 0)) {
+        return walk_candidates(*listed, needed);
+      }
+      if (runs_serve(pattern)) {
+        std::int64_t resume = q;
+        if (walk_long_runs(resume, segment.back(), pattern)) return true;
+        next = static_cast<std::size_t>(
+            std::lower_bound(segment.begin() + static_cast<std::ptrdiff_t>(next), segment.end(), resume) -
+            segment.begin());
+        continue;
       }
     }
     if (pattern.period != 0 ? walk_stretch(segment, next, pattern) : try_candidate(segment[next++], needed, keyLength))

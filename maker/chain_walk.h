@@ -66,6 +66,9 @@ struct ChainWalk {
   std::int64_t leastGain = INT64_MIN;
   // Candidates the walk may still test; once spent, it stops unfinished.
   std::int64_t workLeft = INT64_MAX;
+  // What visiting stretches of a run one by one cost the walk, for lack of a
+  // run index: as many bytes of the file as building one reads meanwhile.
+  std::int64_t stretchCost = 0;
 
   // Decides before the chain is looked up, from the best so far and the
   // floor it raises (see raise_to_useful_floor).

@@ -68,6 +68,7 @@ void MatchIndex::build_old_lists() {
   restart_record();
   longestRecord_.restart(longestWanted_ ? longest_record_bytes() : 0);
   oldRuns_.clear();
+  oldStretchCost_ = 0;
 }
 
 // The record holds positions of the reference space in 32 bits. It takes
@@ -92,9 +93,17 @@ void MatchIndex::sort_old_suffixes() {
   record_.restart(0);
   oldLists_.sort_suffixes(session_.oldData, session_.oldSize);
   restart_record();
-  // Only the searches over the suffixes go from run to run. Without the run
-  // index they walk the runs one by one, to the same result.
-  oldRuns_.build(session_.oldData, session_.oldSize);
+  // Without the run index the searches walk the runs one by one, to the
+  // same result.
+  if (!oldRuns_.built()) oldRuns_.build(session_.oldData, session_.oldSize);
+}
+
+// Before the suffixes are sorted, the run index is built once the searches
+// have spent as long walking runs one by one as building it takes: an
+// oldfile mostly of runs with scattered changes gets it early, most files
+// never, and are spared its time and memory.
+void MatchIndex::build_runs_when_due() {
+  if (!oldRuns_.built() && oldStretchCost_ >= session_.oldSize) oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
 void MatchIndex::limit_unsorted_work(std::int64_t candidates) {
@@ -188,6 +197,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   }
   walk.run();
   workLeft = walk.workLeft;
+  if (runs != nullptr) oldStretchCost_ += walk.stretchCost;
   return !walk.unfinished();
 }
 
@@ -243,6 +253,7 @@ void walk_sorting_when_due(bool due, std::int64_t& workLeft, std::optional<Match
 }  // namespace
 
 std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p, std::uint32_t& oldPlace) {
+  build_runs_when_due();
   std::optional<MatchCandidate> best;
   walk_sorting_when_due(
       oldSuffixesDue_, unsortedWorkLeft_, best,

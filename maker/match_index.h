@@ -101,6 +101,7 @@ class MatchIndex {
   void restart_record();
   std::size_t longest_record_bytes() const;
   void sort_old_suffixes();
+  void build_runs_when_due();
   void sort_patch_suffixes();
   std::int64_t unsorted_work(std::int64_t size) const;
   std::int64_t patch_unsorted_work() const;
@@ -109,6 +110,7 @@ class MatchIndex {
   ZeroAllocator alloc_;
   FileLists oldLists_;
   RunIndex oldRuns_;
+  mutable std::int64_t oldStretchCost_ = 0;  // see build_runs_when_due
   bool oldListsDue_ = false;
   bool searchesWanted_ = false;
   bool longestWanted_ = false;

@@ -83,6 +83,23 @@ TEST(FindMatchWeakSpots, RunsBrokenEveryFewBytes) {
   expect_faithful(old, neu, patch, 80, 200000, pick);
 }
 
+// Long runs of zeros with a byte changed here and there, as in zeroed tables
+// and images: before the suffixes are sorted, the walk visits the runs one
+// by one until the run index pays, then goes from long run to long run. The
+// changed bytes take two values, so the byte after a run often agrees.
+TEST(FindMatchWeakSpots, LongRunsWithScatteredChanges) {
+  test::Rng rng(137);
+  const auto scattered = [&](std::size_t size, int changes) {
+    Bytes data(size, 0);
+    for (int i = 0; i < changes; ++i) data[rng.below(size)] = static_cast<std::uint8_t>(1 + rng.below(2));
+    return data;
+  };
+  const Bytes old = scattered(20000, 40);
+  const Bytes neu = scattered(6000, 12);
+  const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
+  expect_faithful(old, neu, {}, 30, 60000, pick);
+}
+
 // A pattern of 4 to 8 bytes repeated, with a byte changed every 8 to 60
 // bytes: repeats mostly shorter than the walk's pattern shortcut takes, so
 // its chains are long and its candidates agree for nearly equal lengths.
