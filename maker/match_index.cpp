@@ -101,9 +101,12 @@ void MatchIndex::sort_old_suffixes() {
 // Before the suffixes are sorted, the run index is built once the searches
 // have spent as long walking runs one by one as building it takes: an
 // oldfile mostly of runs with scattered changes gets it early, most files
-// never, and are spared its time and memory.
+// never, and are spared its time and memory. Without memory for it, it is
+// tried again only after as much walking again.
 void MatchIndex::build_runs_when_due() {
-  if (!oldRuns_.built() && oldStretchCost_ >= session_.oldSize) oldRuns_.build(session_.oldData, session_.oldSize);
+  if (oldRuns_.built() || oldStretchCost_ < session_.oldSize) return;
+  oldStretchCost_ = 0;
+  oldRuns_.build(session_.oldData, session_.oldSize);
 }
 
 void MatchIndex::limit_unsorted_work(std::int64_t candidates) {
