@@ -13,10 +13,11 @@ namespace {
 constexpr int kLongestPeriod = 8;
 constexpr std::int64_t kLongRepeat = 64;
 // Building the run index reads the file a byte at a time. In the time it
-// reads one byte, a walk compares about 64 bytes of a run; in the time it
-// reads 16, the walk visits a stretch (its first bytes are a cache miss).
-// Measured on large binaries and runs of zeros; the visit is rated low, so
-// that a file whose runs the index would serve little is rarely indexed.
+// reads one byte, a walk compares about 64 bytes of a run; a visit to a
+// stretch (its first bytes a cache miss) takes as long as reading 16 to 60
+// bytes, measured on large binaries and runs of zeros. The visit is rated at
+// the low end, so that a file whose runs the index would serve little is
+// rarely indexed.
 constexpr std::int64_t kBytesIndexedPerStretch = 16;
 constexpr std::int64_t kRunBytesPerByteIndexed = 64;
 
