@@ -200,7 +200,7 @@ bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const 
   }
   walk.run();
   workLeft = walk.workLeft;
-  if (runs != nullptr) oldStretchCost_ += walk.stretchCost;
+  if (runs == &oldRuns_) oldStretchCost_ += walk.stretchCost;
   return !walk.unfinished();
 }
 
