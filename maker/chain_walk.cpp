@@ -101,7 +101,8 @@ std::int64_t ChainWalk::length_to_beat_anywhere() const {
 // some key there has no chain, no candidate can be; nor where some string
 // there has no bit in the file's filter.
 bool ChainWalk::some_candidate_can_be(std::int64_t needed) const {
-  return needed <= std::min(block_length_limit(mode), newLeft) && lists->may_hold_keys_of(target, needed) &&
+  return needed <= std::min(block_length_limit(mode), newLeft) &&
+         (lists == nullptr || lists->may_hold_keys_of(target, needed)) &&
          grams_may_hold(needed);
 }
 
@@ -152,13 +153,15 @@ void ChainWalk::raise_to_floor() {
 // Without a suffix array, a candidate of the chain that a hint leads to
 // shows a gain the result reaches, unless the walk ends at a candidate of
 // full length first, which gains no less than the dearest full length.
+// Before the lists are built, a hint that agrees for 3 bytes is one.
 void ChainWalk::raise_to_hinted_floor() {
   std::optional<std::int64_t> strongest;
   for (const std::int64_t hint : hints) {
     const std::int64_t q = hint - base;
-    if (q < 0 || q >= size || !std::binary_search(chain.begin(), chain.end(), q) || !spend(1)) continue;
-    const std::int64_t length =
-        keyLength + common_prefix(data + q + keyLength, target + keyLength, longest_possible(q) - keyLength);
+    const bool listed = lists != nullptr;
+    if (q < 0 || q >= size || (listed && !std::binary_search(chain.begin(), chain.end(), q)) || !spend(1)) continue;
+    const std::int64_t known = listed ? keyLength : 0;
+    const std::int64_t length = known + common_prefix(data + q + known, target + known, longest_possible(q) - known);
     if (length >= 3) strongest = std::max(strongest.value_or(INT64_MIN), length - cost_of(length, hint));
   }
   if (strongest) raise_floor_to(std::min(*strongest, lowest_full_length_gain()));

@@ -27,9 +27,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "maker/file_lists.h"
 #include "maker/gram_filter.h"
@@ -58,7 +60,7 @@ struct ChainWalk {
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
   const GramFilter* grams;  // null when the file has none
-  const FileLists* lists;  // the lists the chain comes from
+  const FileLists* lists;  // the lists the chain comes from; null before they are built
   // Reference-space positions likely to agree long, measured first where
   // the file has no suffix array.
   std::span<const std::int64_t> hints;
@@ -76,6 +78,12 @@ struct ChainWalk {
   // The walk over the chain, once that found room for a better candidate.
   void run();
   bool unfinished() const { return workLeft < 0; }
+  // Before the lists are built: the positions that can beat the floor, from
+  // `agreeing` (every position that may agree with the newfile for the
+  // length given) and the few of a cheap price measured whole, walked in
+  // order. False when the walk cannot be done so.
+  using AgreeingPositions = std::function<bool(std::int64_t length, std::vector<std::uint32_t>& out)>;
+  bool walk_unlisted(const AgreeingPositions& agreeing, std::vector<std::uint32_t>& candidates);
 
  private:
   int cost_of(std::int64_t length, std::int64_t q) const;

@@ -29,6 +29,11 @@ void MatchIndex::build_old_index(const char* name) {
   if (oldLists_.key_length() == 0) return;
   show_sorting_note(name);
   oldListsDue_ = true;
+  sampled_.stop();
+  // What the searches found in another state of the oldfile no longer
+  // holds; until the lists are built, nothing is recorded.
+  record_.restart(0);
+  longestRecord_.restart(0);
   erase_sorting_note();
 }
 
@@ -62,6 +67,7 @@ std::size_t MatchIndex::longest_record_bytes() const {
 
 void MatchIndex::build_old_lists() {
   oldListsDue_ = false;
+  sampled_.stop();
   oldLists_.build(session_.oldData, session_.oldSize, 0);
   oldSuffixesDue_ = true;
   unsortedWorkLeft_ = unsorted_work(session_.oldSize);
@@ -137,6 +143,34 @@ void MatchIndex::build_patch_index(const char* name) {
   erase_sorting_note();
 }
 
+// Until the work allowed is spent, the searches go without the oldfile's
+// lists where the samplings serve them, and most searches of a newfile that
+// mostly continues where it is are served so; building the lists then
+// costs at most that much more than building them at once. With no memory
+// for the samplings, the lists are built at once.
+void MatchIndex::sample_old_data() {
+  if (sampled_.has_work_left()) return;
+  const std::int64_t allowed = unlistedWorkAllowed_.value_or(session_.oldSize / 2);
+  if (sampled_.started() || allowed <= 0 || !sampled_.start(session_.oldData, session_.oldSize, allowed))
+    build_old_lists();
+}
+
+bool MatchIndex::search_unlisted(int mode, std::int64_t p, std::optional<MatchCandidate>& best) {
+  if (!sampled_.has_work_left()) return false;
+  const auto hints = hints_at(p);
+  ChainWalk walk =
+      start_walk(nullptr, nullptr, nullptr, session_.oldData, session_.oldSize, 0, mode, p, hints, best, INT64_MAX);
+  if (walk.nothing_can_beat_best()) return true;
+  const std::span<const std::uint8_t> newfile{session_.newData, static_cast<std::size_t>(session_.newSize)};
+  const bool walked = walk.walk_unlisted(
+      [&](std::int64_t length, std::vector<std::uint32_t>& out) {
+        return sampled_.positions_agreeing(newfile, p, length, out);
+      },
+      unlistedCandidates_);
+  sampled_.spend(static_cast<std::int64_t>(unlistedCandidates_.size()));
+  return walked;
+}
+
 // The patch file's suffixes wait as the oldfile's do, but up to a candidate
 // per byte, as much as sorting them costs: most newfile positions find
 // their best in the oldfile, and the patch file's lists then only need to
@@ -153,37 +187,48 @@ const FileLists& MatchIndex::patch_lists() {
   return patchLists_;
 }
 
+// Where the newfile goes on as the last match did, or as the data since
+// then would have it continue.
+std::array<std::int64_t, 3> MatchIndex::hints_at(std::int64_t p) const {
+  return {state.running, state.replacePosition, p + lastOffset_};
+}
+
+ChainWalk MatchIndex::start_walk(const FileLists* lists, const RunIndex* runs, const GramFilter* grams,
+                                 const std::uint8_t* data, std::int64_t size, std::int64_t base, int mode,
+                                 std::int64_t p, std::span<const std::int64_t> hints,
+                                 std::optional<MatchCandidate>& best, std::int64_t workLeft) const {
+  const CostContext context{.running = state.running,
+                            .replacePosition = state.replacePosition,
+                            .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
+  PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
+  return ChainWalk{.chain = {},
+                   .keyLength = lists != nullptr ? lists->key_length() : 0,
+                   .data = data,
+                   .size = size,
+                   .base = base,
+                   .mode = mode,
+                   .target = session_.newData + p,
+                   .newLeft = session_.newSize - p,
+                   .context = context,
+                   .prices = cuts.update(mode, base, size, context),
+                   .best = best,
+                   .suffixes = nullptr,
+                   .runs = runs,
+                   .grams = grams,
+                   .lists = lists,
+                   .hints = hints,
+                   .leastGain = session_.minBlock,
+                   .workLeft = workLeft};
+}
+
 bool MatchIndex::walk_chain(const FileLists& lists, const RunIndex* runs, const GramFilter* grams,
                             const std::uint8_t* data, std::int64_t size, std::int64_t base, int mode, std::int64_t p,
                             std::optional<MatchCandidate>& best, std::int64_t& workLeft, std::uint32_t* place) const {
   if (lists.key_length() == 0) return true;
   const std::uint8_t* target = session_.newData + p;
   const std::int64_t newLeft = session_.newSize - p;
-  const CostContext context{.running = state.running,
-                            .replacePosition = state.replacePosition,
-                            .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
-  // Where the newfile goes on as the last match did, or as the data since
-  // then would have it continue.
-  const std::int64_t hints[] = {state.running, state.replacePosition, p + lastOffset_};
-  PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
-  ChainWalk walk{.chain = {},
-                 .keyLength = lists.key_length(),
-                 .data = data,
-                 .size = size,
-                 .base = base,
-                 .mode = mode,
-                 .target = target,
-                 .newLeft = newLeft,
-                 .context = context,
-                 .prices = cuts.update(mode, base, size, context),
-                 .best = best,
-                 .suffixes = nullptr,
-                 .runs = runs,
-                 .grams = grams,
-                 .lists = &lists,
-                 .hints = hints,
-                 .leastGain = session_.minBlock,
-                 .workLeft = workLeft};
+  const auto hints = hints_at(p);
+  ChainWalk walk = start_walk(&lists, runs, grams, data, size, base, mode, p, hints, best, workLeft);
   // The chain's bucket is a cache miss of its own: where the best leaves
   // no room in this file, it is not looked up at all.
   if (walk.nothing_can_beat_best()) return true;
@@ -217,7 +262,7 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   // the one coded next, whatever the running position has become.
   if (memoPosition_ == p) return remember(p, memo_);
   if (session_.newSize - p < 3) return std::nullopt;
-  if (oldListsDue_) build_old_lists();
+  if (oldListsDue_) sample_old_data();
   SearchRecord::Entry entry{.p = static_cast<std::uint32_t>(p),
                             .running = static_cast<std::uint32_t>(state.running),
                             .replacePosition = static_cast<std::uint32_t>(state.replacePosition)};
@@ -256,15 +301,19 @@ void walk_sorting_when_due(bool due, std::int64_t& workLeft, std::optional<Match
 }  // namespace
 
 std::optional<MatchCandidate> MatchIndex::search_files(int mode, std::int64_t p, std::uint32_t& oldPlace) {
-  build_runs_when_due();
   std::optional<MatchCandidate> best;
-  walk_sorting_when_due(
-      oldSuffixesDue_, unsortedWorkLeft_, best,
-      [&](std::int64_t& work) {
-        return walk_chain(oldLists_, &oldRuns_, nullptr, session_.oldData, session_.oldSize, 0, mode, p, best, work,
-                          &oldPlace);
-      },
-      [this] { sort_old_suffixes(); });
+  if (!oldListsDue_ || !search_unlisted(mode, p, best)) {
+    if (oldListsDue_) build_old_lists();
+    best.reset();
+    build_runs_when_due();
+    walk_sorting_when_due(
+        oldSuffixesDue_, unsortedWorkLeft_, best,
+        [&](std::int64_t& work) {
+          return walk_chain(oldLists_, &oldRuns_, nullptr, session_.oldData, session_.oldSize, 0, mode, p, best,
+                            work, &oldPlace);
+        },
+        [this] { sort_old_suffixes(); });
+  }
   walk_sorting_when_due(
       patchSuffixesDue_, patchWorkLeft_, best,
       [&](std::int64_t& work) {

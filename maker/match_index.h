@@ -8,12 +8,14 @@
 // candidate before any patch file candidate.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <span>
+#include <vector>
 
 #include "maker/file_lists.h"
 #include "maker/gram_filter.h"
@@ -21,11 +23,14 @@
 #include "maker/match_candidate.h"
 #include "maker/price_cuts.h"
 #include "maker/run_index.h"
+#include "maker/sampled_oldfile.h"
 #include "maker/search_record.h"
 #include "maker/session.h"
 #include "maker/suffix_search.h"
 
 namespace vd {
+
+struct ChainWalk;
 
 // Search state shared with the encoders.
 struct SearchState {
@@ -77,6 +82,10 @@ class MatchIndex {
   // patch file's suffixes wait the same way, with a count of their own (by
   // default one per byte of the patch file).
   void limit_unsorted_work(std::int64_t candidates);
+  // How many positions filed the searches may spend before the oldfile's
+  // lists are built, on every state of the oldfile from now on (0: the
+  // lists are built at the first search); by default half the oldfile.
+  void limit_unlisted_work(std::int64_t positions) { unlistedWorkAllowed_ = positions; }
   // The lists as a search sees them, for an encoder that gathers its own
   // candidates.
   const FileLists& old_lists();
@@ -91,11 +100,18 @@ class MatchIndex {
   SearchState state;
 
  private:
+  ChainWalk start_walk(const FileLists* lists, const RunIndex* runs, const GramFilter* grams,
+                       const std::uint8_t* data, std::int64_t size, std::int64_t base, int mode, std::int64_t p,
+                       std::span<const std::int64_t> hints, std::optional<MatchCandidate>& best,
+                       std::int64_t workLeft) const;
+  std::array<std::int64_t, 3> hints_at(std::int64_t p) const;
   // False when the walk spent `workLeft` before it finished.
   bool walk_chain(const FileLists& lists, const RunIndex* runs, const GramFilter* grams, const std::uint8_t* data,
                   std::int64_t size, std::int64_t base, int mode, std::int64_t p, std::optional<MatchCandidate>& best,
                   std::int64_t& workLeft, std::uint32_t* place) const;
   std::optional<MatchCandidate> search_files(int mode, std::int64_t p, std::uint32_t& oldPlace);
+  bool search_unlisted(int mode, std::int64_t p, std::optional<MatchCandidate>& best);
+  void sample_old_data();
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
   void restart_record();
@@ -112,6 +128,9 @@ class MatchIndex {
   RunIndex oldRuns_;
   mutable std::int64_t oldStretchCost_ = 0;  // see build_runs_when_due
   bool oldListsDue_ = false;
+  SampledOldfile sampled_;
+  std::optional<std::int64_t> unlistedWorkAllowed_;
+  std::vector<std::uint32_t> unlistedCandidates_;
   bool searchesWanted_ = false;
   bool longestWanted_ = false;
   std::optional<std::int64_t> unsortedWorkAllowed_;

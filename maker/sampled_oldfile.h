@@ -1,0 +1,117 @@
+// What the match search has of the oldfile before its lists are built.
+//
+// Filing every position of the oldfile in the lists costs about 5 ns a
+// position. On a newfile that mostly goes on where the last match ended, as
+// a new build of the same program does, that is more than all its searches
+// together: most of them start where a match of hundreds or thousands of
+// bytes continues, and only a position that agrees with the newfile for
+// about as long can beat it. The few searches in a stretch of changed bytes
+// need, in MODE 3, the positions that agree for 11 bytes or more, but for
+// the few near positions of the cheapest price. Two samplings of the
+// oldfile find every such position without the lists:
+// - anchors: every 32nd position filed under its next 32 bytes, for
+//   agreements of 63 bytes or more;
+// - grams: the 8-byte strings of a stretch of the newfile, looked for at
+//   every 4th position of the oldfile in one reading, for 11 bytes or more.
+// Neither is exact by itself: both give every position that can agree, and
+// some that do not, which the search then measures. Searches that need
+// shorter agreements, as other MODEs' far positions do, wait for the lists.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "maker/mapped_array.h"
+
+namespace vd {
+
+// A position that agrees with a string for kReach bytes or more holds an
+// anchor within its first kStride bytes, whose window agrees as well; each
+// offset modulo kStride needs one probe. Windows of one byte value are not
+// filed: a file's runs would fill buckets of their own, and a probe that
+// meets one in the string tries the next window of its offset instead.
+class AnchorIndex {
+ public:
+  static constexpr std::int64_t kStride = 32;
+  static constexpr std::int64_t kWindow = 32;
+  static constexpr std::int64_t kReach = kStride + kWindow - 1;
+
+  // False, with nothing held, when there is no memory for it.
+  bool build(const std::uint8_t* data, std::int64_t size);
+  void clear();
+  // Appends every position of the file that may agree with target[0,
+  // length), length >= kReach, and some that do not. False when some offset
+  // meets only windows of one byte value, or when more than `most`
+  // positions would be appended.
+  bool positions_agreeing(const std::uint8_t* target, std::int64_t length, std::size_t most,
+                          std::vector<std::uint32_t>& out) const;
+
+ private:
+  std::size_t bucket_of(std::uint64_t hash) const { return static_cast<std::size_t>(hash >> (64 - bucketBits_)); }
+
+  MappedArray<std::uint32_t> starts_;  // each bucket's first anchor, and the end
+  MappedArray<std::uint64_t> anchors_;  // a check of the window's hash, and the position
+  int bucketBits_ = 0;
+};
+
+// The positions of a file, every kStride-th, where some of a few 8-byte
+// strings stand: as with the anchors, a position that agrees with a string
+// for kReach bytes or more holds one of them within its first kStride bytes.
+class GramScan {
+ public:
+  static constexpr std::int64_t kGram = 8;
+  static constexpr std::int64_t kStride = 4;
+  static constexpr std::int64_t kReach = kGram + kStride - 1;
+
+  // Reads the file once for the strings at every offset of `text` that a
+  // whole one fits at, but those of one byte value. A string found more than
+  // `mostEach` times is given up. False, with nothing held, when there is
+  // no memory for it.
+  bool scan(const std::uint8_t* data, std::int64_t size, std::span<const std::uint8_t> text, std::size_t mostEach);
+  void clear();
+  // Where the string at `gram` stands, ascending; none when it was not
+  // looked for or was given up.
+  std::optional<std::span<const std::uint32_t>> positions_of(const std::uint8_t* gram) const;
+
+ private:
+  std::vector<std::uint64_t> grams_;  // sorted, each once
+  // Each gram's positions in a slot of mostEach_ + 1, the first its count;
+  // more than mostEach_ give the gram up.
+  MappedArray<std::uint32_t> slots_;
+  std::size_t mostEach_ = 0;
+};
+
+// Both samplings, and the work the searches may still spend on them before
+// building the lists is cheaper; the work is counted in positions filed.
+class SampledOldfile {
+ public:
+  // False when there is no memory for the anchors.
+  bool start(const std::uint8_t* data, std::int64_t size, std::int64_t workAllowed);
+  void stop();
+  bool started() const { return started_; }
+  bool has_work_left() const { return started_ && workLeft_ >= 0; }
+  void spend(std::int64_t work) { workLeft_ -= work; }
+  // Appends every oldfile position that may agree with newfile[p, p +
+  // length), and some that do not; false when neither sampling can tell
+  // within the work left.
+  bool positions_agreeing(std::span<const std::uint8_t> newfile, std::int64_t p, std::int64_t length,
+                          std::vector<std::uint32_t>& out);
+
+ private:
+  bool gram_positions(std::span<const std::uint8_t> newfile, std::int64_t p, std::int64_t length,
+                      std::vector<std::uint32_t>& out) const;
+  bool scan_grams_from(std::span<const std::uint8_t> newfile, std::int64_t p);
+
+  const std::uint8_t* data_ = nullptr;
+  std::int64_t size_ = 0;
+  AnchorIndex anchors_;
+  GramScan grams_;
+  std::int64_t scannedFrom_ = 0;  // the stretch of the newfile whose grams were looked for
+  std::int64_t scannedEnd_ = 0;
+  std::int64_t workLeft_ = 0;
+  bool started_ = false;
+};
+
+}  // namespace vd
