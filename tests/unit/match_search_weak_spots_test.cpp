@@ -22,6 +22,9 @@ const test::AllocRule kLevels[] = {test::refuse_nothing(), test::refuse_3d(), te
 // The oldfile's suffixes sorted at the first search, part of the way
 // through, or never.
 constexpr std::int64_t kUnsortedWork[] = {0, 300, INT64_MAX};
+// The oldfile's lists built at the first search, or only for the first
+// search that the samplings of the oldfile cannot serve.
+constexpr std::int64_t kUnlistedWork[] = {0, INT64_MAX};
 
 // Searches at `samples` positions chosen by `pick`, in every MODE, at every
 // list level, with running positions up to `farthest`: far beyond the files
@@ -34,6 +37,7 @@ void expect_faithful(const Bytes& old, const Bytes& neu, const Bytes& patch, int
     for (const int minBlock : {0, 3, 5}) {
       test::Indexed indexed(old, neu, patch, minBlock, kLevels[(mode + minBlock) % 3]);
       indexed.index.limit_unsorted_work(kUnsortedWork[(mode + minBlock / 3) % 3]);
+      indexed.index.limit_unlisted_work(kUnlistedWork[(mode + minBlock) % 2]);
       for (int sample = 0; sample < samples; ++sample) {
         const std::int64_t p = pick(rng);
         indexed.index.state.running = static_cast<std::int64_t>(rng.below(static_cast<std::uint64_t>(farthest)));
@@ -206,6 +210,82 @@ TEST(FindMatchWeakSpots, ASearchWithoutTheSuffixesCodesWhatOneWithThemCodes) {
     }
     EXPECT_EQ(streams[1], streams[0]) << "MODE " << mode;
     EXPECT_EQ(streams[2], streams[0]) << "MODE " << mode;
+  }
+}
+
+// Before the lists are built, the positions of the cheapest price near the
+// running position are measured one by one and the rest found by the
+// samplings of the oldfile, which see only long agreements: candidates too
+// short for them, at either end of that stretch and just beyond it.
+TEST(FindMatchWeakSpots, ShortCandidatesAtTheEdgesOfTheNearStretchBeforeTheLists) {
+  test::Rng rng(139);
+  const Bytes old = rng.bytes(20000);
+  Bytes neu;
+  std::vector<std::pair<std::int64_t, std::int64_t>> probes;  // newfile position, running position
+  for (const std::int64_t ahead : {-1, 0, 1, 2, 125, 126, 127, 128, 200}) {
+    for (const std::size_t length : {4, 5, 6, 9, 12}) {
+      const std::size_t at = 1000 + rng.below(15000);
+      probes.emplace_back(static_cast<std::int64_t>(neu.size()), static_cast<std::int64_t>(at) - ahead);
+      neu.insert(neu.end(), old.begin() + static_cast<long>(at), old.begin() + static_cast<long>(at + length));
+      neu.push_back(static_cast<std::uint8_t>(old[at + length] ^ 0x80));
+      const Bytes gap = rng.bytes(20);
+      neu.insert(neu.end(), gap.begin(), gap.end());
+    }
+  }
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const int minBlock : {0, 3}) {
+      test::Indexed indexed(old, neu, {}, minBlock, test::refuse_nothing());
+      indexed.index.limit_unlisted_work(INT64_MAX);
+      for (const auto& [p, running] : probes) {
+        indexed.index.state.running = running;
+        indexed.index.state.replacePosition = static_cast<std::int64_t>(rng.below(old.size()));
+        ASSERT_TRUE(test::agrees_with_faithful_walk(indexed, mode, p)) << "MODE " << mode << " at " << p;
+      }
+    }
+  }
+}
+
+// A new build of a large program: long stretches unchanged, so that MODE 3
+// blocks reach their longest, between them padding, runs of zeros and
+// copied functions, and a few bytes changed, inserted or dropped. Every
+// MODE must code the same stream whether the oldfile's lists are built at
+// the first search, after the work allowed by default, or only when a
+// search needs them.
+TEST(FindMatchWeakSpots, SearchesBeforeTheListsCodeWhatSearchesOverThemCode) {
+  test::Rng rng(137);
+  const Bytes padding = rng.bytes(16);
+  test::EncodeInput input;
+  while (input.old.size() < 120000) {
+    const Bytes function = rng.bytes(20 + rng.below(600), 0, 63);
+    for (int copy = 0; copy < (rng.below(5) == 0 ? 2 : 1); ++copy)
+      input.old.insert(input.old.end(), function.begin(), function.end());
+    for (std::uint64_t i = rng.below(5); i > 0; --i) input.old.insert(input.old.end(), padding.begin(), padding.end());
+    if (rng.below(6) == 0) input.old.insert(input.old.end(), rng.below(400), 0);
+  }
+  for (std::size_t at = 0; at < input.old.size();) {
+    const std::size_t kept = std::min<std::size_t>(2000 + rng.below(20000), input.old.size() - at);
+    input.neu.insert(input.neu.end(), input.old.begin() + static_cast<long>(at),
+                     input.old.begin() + static_cast<long>(at + kept));
+    at += kept;
+    const Bytes changed = rng.bytes(1 + rng.below(8));
+    input.neu.insert(input.neu.end(), changed.begin(), changed.end());
+    at += changed.size() + rng.below(3) - 1;
+  }
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const int minBlock : {0, 3}) {
+      std::vector<Bytes> streams;
+      for (const std::int64_t work : {std::int64_t{0}, std::int64_t{-1}, INT64_MAX}) {
+        const auto coded = test::run_coder(mode, input, [&](MakerSession& s, MatchIndex& index, EncodeResult& r) {
+          if (work >= 0) index.limit_unlisted_work(work);
+          s.minBlock = minBlock;
+          CarriedState carried;
+          encode_mode(mode, s, index, r, carried, true);
+        });
+        streams.push_back(coded.stream);
+      }
+      EXPECT_EQ(streams[1], streams[0]) << "MODE " << mode << ", minimal block " << minBlock;
+      EXPECT_EQ(streams[2], streams[0]) << "MODE " << mode << ", minimal block " << minBlock;
+    }
   }
 }
 
