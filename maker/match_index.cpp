@@ -148,15 +148,16 @@ void MatchIndex::build_patch_index(const char* name) {
 // mostly continues where it is are served so; building the lists then
 // costs at most that much more than building them at once. With no memory
 // for the samplings, the lists are built at once.
-void MatchIndex::sample_old_data() {
-  if (sampled_.has_work_left()) return;
+void MatchIndex::sample_old_data(std::int64_t p) {
+  if (sampled_.has_work_left(p)) return;
   const std::int64_t allowed = unlistedWorkAllowed_.value_or(session_.oldSize / 2);
-  if (sampled_.started() || allowed <= 0 || !sampled_.start(session_.oldData, session_.oldSize, allowed))
+  if (sampled_.started() || allowed <= 0 ||
+      !sampled_.start(session_.oldData, session_.oldSize, session_.newSize, allowed))
     build_old_lists();
 }
 
 bool MatchIndex::search_unlisted(int mode, std::int64_t p, std::optional<MatchCandidate>& best) {
-  if (!sampled_.has_work_left()) return false;
+  if (!sampled_.has_work_left(p)) return false;
   const auto hints = hints_at(p);
   ChainWalk walk =
       start_walk(nullptr, nullptr, nullptr, session_.oldData, session_.oldSize, 0, mode, p, hints, best, INT64_MAX);
@@ -262,7 +263,7 @@ std::optional<MatchCandidate> MatchIndex::find_match(int mode, std::int64_t p) {
   // the one coded next, whatever the running position has become.
   if (memoPosition_ == p) return remember(p, memo_);
   if (session_.newSize - p < 3) return std::nullopt;
-  if (oldListsDue_) sample_old_data();
+  if (oldListsDue_) sample_old_data(p);
   SearchRecord::Entry entry{.p = static_cast<std::uint32_t>(p),
                             .running = static_cast<std::uint32_t>(state.running),
                             .replacePosition = static_cast<std::uint32_t>(state.replacePosition)};

@@ -111,7 +111,7 @@ class MatchIndex {
                   std::int64_t& workLeft, std::uint32_t* place) const;
   std::optional<MatchCandidate> search_files(int mode, std::int64_t p, std::uint32_t& oldPlace);
   bool search_unlisted(int mode, std::int64_t p, std::optional<MatchCandidate>& best);
-  void sample_old_data();
+  void sample_old_data(std::int64_t p);
   std::optional<MatchCandidate> remember(std::int64_t p, const MatchCandidate& candidate);
   void build_old_lists();
   void restart_record();

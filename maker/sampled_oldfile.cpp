@@ -170,15 +170,23 @@ std::optional<std::span<const std::uint32_t>> GramScan::positions_of(const std::
   return std::span<const std::uint32_t>{list + 1, list[0]};
 }
 
-bool SampledOldfile::start(const std::uint8_t* data, std::int64_t size, std::int64_t workAllowed) {
+bool SampledOldfile::start(const std::uint8_t* data, std::int64_t size, std::int64_t newSize,
+                           std::int64_t workAllowed) {
   stop();
   if (!anchors_.build(data, size)) return false;
   data_ = data;
   size_ = size;
+  newSize_ = newSize;
   scannedFrom_ = scannedEnd_ = 0;
-  workLeft_ = workAllowed - size / AnchorIndex::kStride;
+  allowed_ = workAllowed;
+  spent_ = size / AnchorIndex::kStride;
   started_ = true;
   return true;
+}
+
+bool SampledOldfile::has_work_left(std::int64_t p) const {
+  const double reached = newSize_ == 0 ? 1.0 : static_cast<double>(p) / static_cast<double>(newSize_);
+  return started_ && static_cast<double>(spent_) <= static_cast<double>(allowed_) * std::max(0.25, reached);
 }
 
 void SampledOldfile::stop() {
@@ -225,12 +233,12 @@ bool SampledOldfile::gram_positions(std::span<const std::uint8_t> newfile, std::
 
 bool SampledOldfile::scan_grams_from(std::span<const std::uint8_t> newfile, std::int64_t p) {
   spend(size_ / kPositionsFiledPerScan);
-  if (!has_work_left()) return false;
+  if (!has_work_left(p)) return false;
   const std::int64_t end =
       std::min(static_cast<std::int64_t>(newfile.size()), p + kGramStretch + GramScan::kGram - 1);
   if (!grams_.scan(data_, size_, newfile.subspan(static_cast<std::size_t>(p), static_cast<std::size_t>(end - p)),
                    kMostEachGram)) {
-    workLeft_ = -1;
+    spent_ = INT64_MAX;
     return false;
   }
   scannedFrom_ = p;

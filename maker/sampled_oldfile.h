@@ -18,6 +18,7 @@
 // shorter agreements, as other MODEs' far positions do, wait for the lists.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -83,16 +84,20 @@ class GramScan {
   std::size_t mostEach_ = 0;
 };
 
-// Both samplings, and the work the searches may still spend on them before
+// Both samplings, and the work the searches may spend on them before
 // building the lists is cheaper; the work is counted in positions filed.
+// What is allowed grows with the newfile position searched, from a quarter
+// at the start to the whole at the end: a newfile changed all through
+// spends the quarter within its first stretches, on a few readings, while
+// one with a few stretches of changes spends little anywhere.
 class SampledOldfile {
  public:
   // False when there is no memory for the anchors.
-  bool start(const std::uint8_t* data, std::int64_t size, std::int64_t workAllowed);
+  bool start(const std::uint8_t* data, std::int64_t size, std::int64_t newSize, std::int64_t workAllowed);
   void stop();
   bool started() const { return started_; }
-  bool has_work_left() const { return started_ && workLeft_ >= 0; }
-  void spend(std::int64_t work) { workLeft_ -= work; }
+  bool has_work_left(std::int64_t p) const;
+  void spend(std::int64_t work) { spent_ = std::min(spent_, INT64_MAX - work) + work; }
   // Appends every oldfile position that may agree with newfile[p, p +
   // length), and some that do not; false when neither sampling can tell
   // within the work left.
@@ -110,7 +115,9 @@ class SampledOldfile {
   GramScan grams_;
   std::int64_t scannedFrom_ = 0;  // the stretch of the newfile whose grams were looked for
   std::int64_t scannedEnd_ = 0;
-  std::int64_t workLeft_ = 0;
+  std::int64_t newSize_ = 0;
+  std::int64_t allowed_ = 0;
+  std::int64_t spent_ = 0;
   bool started_ = false;
 };
 

@@ -52,7 +52,8 @@ TEST(SampledOldfile, GivesEveryPositionThatAgreesWheneverItAnswers) {
   Bytes neu = old;
   for (std::size_t at = rng.below(500); at < neu.size(); at += 1 + rng.below(4000)) neu[at] ^= 0x40;
   SampledOldfile sampled;
-  ASSERT_TRUE(sampled.start(old.data(), static_cast<std::int64_t>(old.size()), INT64_MAX / 2));
+  ASSERT_TRUE(sampled.start(old.data(), static_cast<std::int64_t>(old.size()), static_cast<std::int64_t>(neu.size()),
+                            INT64_MAX));
   int answered = 0;
   for (int sample = 0; sample < 2000; ++sample) {
     const std::int64_t length = std::int64_t{11} + static_cast<std::int64_t>(rng.below(sample % 2 == 0 ? 60 : 600));
