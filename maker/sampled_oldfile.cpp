@@ -138,21 +138,33 @@ bool GramScan::scan(const std::uint8_t* data, std::int64_t size, std::span<const
     clear();
     return false;
   }
-  // One bit per hash of a string looked for, in the first level cache:
-  // nearly every position of the file is passed over by it alone.
+  // One bit per hash of a string still looked for, in the first level
+  // cache: nearly every position of the file is passed over by it alone,
+  // also where it holds a string given up thousands of times over.
   std::array<std::uint64_t, 1024> looked{};
   const auto slot = [](std::uint64_t gram) { return gram * kMultiplier >> 48; };
-  for (const std::uint64_t gram : grams_) looked[slot(gram) >> 6] |= std::uint64_t{1} << (slot(gram) & 63);
+  const auto count_of = [&](std::size_t index) -> std::uint32_t& { return slots_[index * (mostEach + 1)]; };
+  const auto look_for_those_kept = [&] {
+    looked.fill(0);
+    for (std::size_t index = 0; index < grams_.size(); ++index)
+      if (count_of(index) <= mostEach) looked[slot(grams_[index]) >> 6] |= std::uint64_t{1} << (slot(grams_[index]) & 63);
+  };
+  look_for_those_kept();
   for (std::int64_t i = 0; i + kGram <= size; i += kStride) {
     if ((i & 0xFFFFF) == 0) check_break();
     const std::uint64_t gram = word_at(data + i);
     if ((looked[slot(gram) >> 6] >> (slot(gram) & 63) & 1) == 0) continue;
     const auto at = std::lower_bound(grams_.begin(), grams_.end(), gram);
     if (at == grams_.end() || *at != gram) continue;
-    std::uint32_t* list = &slots_[static_cast<std::size_t>(at - grams_.begin()) * (mostEach + 1)];
-    std::uint32_t& count = list[0];
-    if (count < mostEach) list[1 + count] = static_cast<std::uint32_t>(i);
-    if (count <= mostEach) ++count;
+    const auto index = static_cast<std::size_t>(at - grams_.begin());
+    std::uint32_t& count = count_of(index);
+    if (count == mostEach) {
+      ++count;
+      look_for_those_kept();
+    } else if (count < mostEach) {
+      slots_[index * (mostEach + 1) + 1 + count] = static_cast<std::uint32_t>(i);
+      ++count;
+    }
   }
   return true;
 }
