@@ -47,9 +47,11 @@ class MatchIndex {
   // Allocates the lists, largest level first, printing a note for every
   // fallback. Returns whether the oldfile got any level.
   bool allocate(bool mem128, bool mem256);
-  // The oldfile's lists are built when first searched: a state of oldData
-  // that no search sees (AUTO transforms the oldfile before its first pass,
-  // and may restore it again) costs no build, and no state is built twice.
+  // The oldfile's lists are built when a search first needs them (the
+  // searches before go on samplings of the oldfile, see SampledOldfile): a
+  // state of oldData that no search sees (AUTO transforms the oldfile before
+  // its first pass, and may restore it again) costs no build, and no state
+  // is built twice.
   void build_old_index(const char* name);
   void build_patch_index(const char* name);
   // For runs that search the newfile more than once in one MODE (AUTO DEEP,
