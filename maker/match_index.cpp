@@ -157,7 +157,6 @@ void MatchIndex::sample_old_data(std::int64_t p) {
 }
 
 bool MatchIndex::search_unlisted(int mode, std::int64_t p, std::optional<MatchCandidate>& best) {
-  if (!sampled_.has_work_left(p)) return false;
   const auto hints = hints_at(p);
   ChainWalk walk =
       start_walk(nullptr, nullptr, nullptr, session_.oldData, session_.oldSize, 0, mode, p, hints, best, INT64_MAX);

@@ -144,11 +144,10 @@ bool GramScan::scan(const std::uint8_t* data, std::int64_t size, std::span<const
   // also where it holds a string given up thousands of times over.
   std::array<std::uint64_t, 1024> looked{};
   const auto slot = [](std::uint64_t gram) { return gram * kMultiplier >> 48; };
-  const auto count_of = [&](std::size_t index) -> std::uint32_t& { return slots_[index * (mostEach + 1)]; };
   const auto look_for_those_kept = [&] {
     looked.fill(0);
     for (std::size_t index = 0; index < grams_.size(); ++index)
-      if (count_of(index) <= mostEach) looked[slot(grams_[index]) >> 6] |= std::uint64_t{1} << (slot(grams_[index]) & 63);
+      if (list_of(index)[0] <= mostEach) looked[slot(grams_[index]) >> 6] |= std::uint64_t{1} << (slot(grams_[index]) & 63);
   };
   look_for_those_kept();
   for (std::int64_t i = 0; i + kGram <= size; i += kStride) {
@@ -157,18 +156,21 @@ bool GramScan::scan(const std::uint8_t* data, std::int64_t size, std::span<const
     if ((looked[slot(gram) >> 6] >> (slot(gram) & 63) & 1) == 0) continue;
     const auto at = std::lower_bound(grams_.begin(), grams_.end(), gram);
     if (at == grams_.end() || *at != gram) continue;
-    const auto index = static_cast<std::size_t>(at - grams_.begin());
-    std::uint32_t& count = count_of(index);
-    if (count == mostEach) {
-      ++count;
+    std::uint32_t* list = list_of(static_cast<std::size_t>(at - grams_.begin()));
+    if (list[0] == mostEach) {
+      ++list[0];
       look_for_those_kept();
-    } else if (count < mostEach) {
-      slots_[index * (mostEach + 1) + 1 + count] = static_cast<std::uint32_t>(i);
-      ++count;
+    } else if (list[0] < mostEach) {
+      list[1 + list[0]] = static_cast<std::uint32_t>(i);
+      ++list[0];
     }
   }
   return true;
 }
+
+std::uint32_t* GramScan::list_of(std::size_t index) { return &slots_[index * (mostEach_ + 1)]; }
+
+const std::uint32_t* GramScan::list_of(std::size_t index) const { return &slots_[index * (mostEach_ + 1)]; }
 
 void GramScan::clear() {
   grams_ = {};
@@ -178,7 +180,7 @@ void GramScan::clear() {
 std::optional<std::span<const std::uint32_t>> GramScan::positions_of(const std::uint8_t* gram) const {
   const auto at = std::lower_bound(grams_.begin(), grams_.end(), word_at(gram));
   if (at == grams_.end() || *at != word_at(gram)) return std::nullopt;
-  const std::uint32_t* list = &slots_[static_cast<std::size_t>(at - grams_.begin()) * (mostEach_ + 1)];
+  const std::uint32_t* list = list_of(static_cast<std::size_t>(at - grams_.begin()));
   if (list[0] > mostEach_) return std::nullopt;
   return std::span<const std::uint32_t>{list + 1, list[0]};
 }
@@ -213,15 +215,13 @@ bool SampledOldfile::positions_agreeing(std::span<const std::uint8_t> newfile, s
   const std::size_t before = out.size();
   if (length >= AnchorIndex::kReach &&
       anchors_.positions_agreeing(newfile.data() + p, length, kMostAnchored, out)) {
-    spend(AnchorIndex::kStride + static_cast<std::int64_t>(out.size() - before));
+    spend(AnchorIndex::kStride);
     return true;
   }
   out.resize(before);
   if (length < GramScan::kReach) return false;
   const bool scanned = p >= scannedFrom_ && p + GramScan::kReach <= scannedEnd_;
-  if ((!scanned && !scan_grams_from(newfile, p)) || !gram_positions(newfile, p, length, out)) return false;
-  spend(static_cast<std::int64_t>(out.size() - before));
-  return true;
+  return (scanned || scan_grams_from(newfile, p)) && gram_positions(newfile, p, length, out);
 }
 
 // A position agreeing for `length` bytes holds the newfile's grams that lie

@@ -77,6 +77,10 @@ class GramScan {
   std::optional<std::span<const std::uint32_t>> positions_of(const std::uint8_t* gram) const;
 
  private:
+  // A gram's slot: its count, then its positions.
+  std::uint32_t* list_of(std::size_t index);
+  const std::uint32_t* list_of(std::size_t index) const;
+
   std::vector<std::uint64_t> grams_;  // sorted, each once
   // Each gram's positions in a slot of mostEach_ + 1, the first its count;
   // more than mostEach_ give the gram up.
@@ -100,7 +104,8 @@ class SampledOldfile {
   void spend(std::int64_t work) { spent_ = std::min(spent_, INT64_MAX - work) + work; }
   // Appends every oldfile position that may agree with newfile[p, p +
   // length), and some that do not; false when neither sampling can tell
-  // within the work left.
+  // within the work left. Only the probes and readings are spent here: the
+  // positions, by the search that measures them.
   bool positions_agreeing(std::span<const std::uint8_t> newfile, std::int64_t p, std::int64_t length,
                           std::vector<std::uint32_t>& out);
 
