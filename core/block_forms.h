@@ -67,8 +67,19 @@ constexpr std::int64_t block_length_limit(int mode) {
 }
 
 // Bytes of a block header (kind and length) holding `length`, in the
-// shortest form of the MODE.
-int header_size(int mode, std::int64_t length);
+// shortest form of the MODE. This and the position forms below are defined
+// here, not out of line: the match searches price millions of candidates.
+constexpr int header_size(int mode, std::int64_t length) {
+  switch (mode) {
+    case 2:
+      return length <= kMode2ShortMask ? kShortHeaderSize : 2;
+    case 3:
+      return length <= kMode3ShortMax ? kShortHeaderSize : 2;
+    default:
+      if (length <= extended_length_mask(mode)) return kShortHeaderSize;
+      return length <= extended_u16_max(mode) ? kU16ExtendedHeaderSize : kU24ExtendedHeaderSize;
+  }
+}
 
 // ---- Positions ------------------------------------------------------------
 
@@ -112,26 +123,70 @@ inline constexpr std::uint8_t kMode3NearWordFlag = 0x80;
 inline constexpr std::int64_t kMode3NearWordBias = kMode3FarCode;
 inline constexpr std::int64_t kMode3NearWordMax = 0x7FFF + kMode3NearWordBias;
 
+namespace forms_detail {
+
+constexpr bool within(std::int64_t q, std::int64_t low, std::int64_t high) { return q >= low && q <= high; }
+
+constexpr PositionForm code_byte_form(std::int64_t q, std::int64_t r) {
+  if (within(q, r, r + kCodeNearMax)) return PositionForm::NearByte;
+  if (within(q, r - kNearBias, r + kBiasedWrittenAhead)) return PositionForm::NearWord;
+  return q <= kU24Max ? PositionForm::Far : PositionForm::FarEscaped;
+}
+
+constexpr PositionForm mode2_form(std::int64_t q, std::int64_t r) {
+  if (within(q, r - kNearBias, r + kMode2NearAhead)) return PositionForm::NearWord;
+  return q <= kMode2FarMax ? PositionForm::Far : PositionForm::FarEscaped;
+}
+
+constexpr PositionForm mode3_form(std::int64_t q, std::int64_t r) {
+  if (within(q, r, r + kMode3NearByteMax)) return PositionForm::NearByte;
+  if (within(q, r + kMode3NearWordBias, r + kMode3NearWordMax)) return PositionForm::NearWord;
+  return PositionForm::Far;
+}
+
+}  // namespace forms_detail
+
 // The shortest form the writer chooses for a match at q after running
 // position r.
-PositionForm position_form(int mode, std::int64_t q, std::int64_t r);
+constexpr PositionForm position_form(int mode, std::int64_t q, std::int64_t r) {
+  if (mode == 2) return forms_detail::mode2_form(q, r);
+  return mode == 3 ? forms_detail::mode3_form(q, r) : forms_detail::code_byte_form(q, r);
+}
 
 // Bytes taken by a position form; `farWidth` matters only for MODE 3.
-int position_size(int mode, PositionForm form, int farWidth);
+constexpr int position_size(int mode, PositionForm form, int farWidth) {
+  switch (form) {
+    case PositionForm::NearByte:
+      return 1;
+    case PositionForm::NearWord:
+      return mode == 2 || mode == 3 ? 2 : 3;
+    case PositionForm::Far:
+      return mode == 2 ? 3 : mode == 3 ? 1 + farWidth : 4;
+    case PositionForm::FarEscaped:
+      return mode == 2 ? 7 : 5;
+  }
+  return 0;
+}
 
 // ---- Far widths -----------------------------------------------------------
 
 // MODE 3 writes far positions in 2, 3 or 4 bytes, the fewest that hold every
 // position below `bound` (the old file's size plus the patch file's length
 // before the record).
-int far_width_for(std::int64_t bound);
+constexpr int far_width_for(std::int64_t bound) {
+  if (bound <= kU16Max) return 2;
+  return bound <= kU24Max ? 3 : 4;
+}
 
 // ---- Whole blocks ---------------------------------------------------------
 
 // Bytes a match block of `length` at q takes after running position r;
 // `implied` when a preceding insert or replace data block gave its position.
-int match_block_size(int mode, std::int64_t length, std::int64_t q, std::int64_t r, int farWidth,
-                     bool implied);
+constexpr int match_block_size(int mode, std::int64_t length, std::int64_t q, std::int64_t r, int farWidth,
+                               bool implied) {
+  const int position = implied ? 0 : position_size(mode, position_form(mode, q, r), farWidth);
+  return header_size(mode, length) + position;
+}
 
 // Bytes a data block of `length` takes, its data included.
 std::int64_t data_block_size(int mode, std::int64_t length);
