@@ -94,6 +94,10 @@ class MatchIndex {
   // The same lists without sorting the suffixes for them: those stay null
   // until the searches above have wanted them.
   const FileLists& old_lists_as_searched();
+  // The lists as they stand, without building them: null until a search
+  // has needed them. Their key length is known before.
+  const FileLists* old_lists_if_built() const { return oldListsDue_ ? nullptr : &oldLists_; }
+  int old_key_length() const { return oldLists_.key_length(); }
   const FileLists& patch_lists();
   // What the exact-price encoder's own searches found, for its next pass;
   // kept under the same conditions as the record above.

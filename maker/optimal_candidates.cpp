@@ -1,6 +1,7 @@
 #include "maker/optimal_candidates.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "core/block_forms.h"
 #include "core/patch_format.h"
@@ -29,6 +30,45 @@ constexpr int kNearBehind = 2;
 // position costs as much as any far one, and the longest match wins.
 constexpr std::int64_t kNearBehindSpan = kNearBias;
 constexpr std::int64_t kNearAheadSpan = kMode3NearWordMax;
+// Before the oldfile's lists are built, its near positions are found by
+// reading the stretch around the running position, up to this many bytes
+// per byte of the oldfile in all: about the time filing it would take.
+constexpr std::int64_t kScannedPerByteFiled = 4;
+
+// The positions with `key` from `from` up to `last`, ascending, at most
+// `most`, handed to `found`; returns the bytes read.
+template <typename Found>
+std::int64_t find_keys_ahead(const std::uint8_t* data, std::span<const std::uint8_t> key, std::int64_t from,
+                             std::int64_t last, int most, Found found) {
+  std::int64_t q = from;
+  for (int taken = 0; q <= last && taken < most; ++q) {
+    const void* hit = std::memchr(data + q, key[0], static_cast<std::size_t>(last - q + 1));
+    if (hit == nullptr) return last - from + 1;
+    q = static_cast<const std::uint8_t*>(hit) - data;
+    if (std::memcmp(data + q, key.data(), key.size()) == 0) {
+      found(q);
+      ++taken;
+    }
+  }
+  return q - from;
+}
+
+// The same from `from` down to `first`, descending.
+template <typename Found>
+std::int64_t find_keys_behind(const std::uint8_t* data, std::span<const std::uint8_t> key, std::int64_t from,
+                              std::int64_t first, int most, Found found) {
+  std::int64_t q = from;
+  for (int taken = 0; q >= first && taken < most; --q) {
+    const void* hit = memrchr(data + first, key[0], static_cast<std::size_t>(q - first + 1));
+    if (hit == nullptr) return from - first + 1;
+    q = static_cast<const std::uint8_t*>(hit) - data;
+    if (std::memcmp(data + q, key.data(), key.size()) == 0) {
+      found(q);
+      ++taken;
+    }
+  }
+  return from - q;
+}
 
 }  // namespace
 
@@ -37,9 +77,10 @@ OptimalCandidates::OptimalCandidates(const MakerSession& session, MatchIndex& in
       index_(index),
       mode_(mode),
       limit_(block_length_limit(mode)),
-      unsortedLeft_(session.oldSize / kUnsortedPositionsPer) {
-  if (index.old_lists_as_searched().key_length() != 0)
-    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, &index.old_lists_as_searched(), {}};
+      unsortedLeft_(session.oldSize / kUnsortedPositionsPer),
+      scanLeft_(session.oldSize * kScannedPerByteFiled) {
+  if (index.old_key_length() != 0)
+    sources_[sourceCount_++] = {session.oldData, session.oldSize, 0, 0, index.old_lists_if_built(), {}};
   if (index.patch_lists().key_length() != 0)
     sources_[sourceCount_++] = {session.patchData, session.patchDataSize, session.oldSize,
                                 static_cast<std::int64_t>(kHeaderSize), &index.patch_lists(), {}};
@@ -82,25 +123,27 @@ void OptimalCandidates::add_continuation(std::int64_t q, std::int64_t p) { add(q
 // searches have had them sorted, they are sorted only once as many
 // positions have asked for them as the oldfile has 8 KiB: early enough that
 // the positions which went without lose almost nothing.
-const std::int32_t* OptimalCandidates::suffixes_of(const Source& source) {
-  if (source.lists->suffixes() != nullptr || source.base != 0) return source.lists->suffixes();
+const std::int32_t* OptimalCandidates::suffixes_of(Source& source, std::int64_t p) {
+  if (source.base != 0 || (source.lists != nullptr && source.lists->suffixes() != nullptr))
+    return source.lists->suffixes();
   if (unsortedLeft_ > 0) {
     --unsortedLeft_;
     return nullptr;
   }
-  return index_.old_lists().suffixes();
+  list_oldfile(source, p, index_.old_lists());
+  return source.lists->suffixes();
 }
 
 // The previous pass's result, where it searched here, is what the search
 // would find.
 void OptimalCandidates::add_longest(int sourceIndex, std::int64_t p) {
-  const Source& source = sources_[sourceIndex];
+  Source& source = sources_[sourceIndex];
   LongestRecord& record = index_.longest_record();
   std::span<const LongestRecord::Found> found;
   if (const auto recorded = record.find(p, sourceIndex)) {
     found = *recorded;
   } else {
-    const std::int32_t* suffixes = suffixes_of(source);
+    const std::int32_t* suffixes = suffixes_of(source, p);
     if (suffixes == nullptr) return;
     const std::uint8_t* target = session_.newData + p;
     const std::int64_t targetLength = std::min(session_.newSize - p, limit_);
@@ -123,7 +166,9 @@ void OptimalCandidates::add_longest(int sourceIndex, std::int64_t p) {
 
 // Positions with the key of p close to the running position, where the
 // position bytes are fewest.
-void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, std::int64_t running) {
+void OptimalCandidates::add_near_running(Source& source, std::int64_t p, std::int64_t running) {
+  if (source.lists == nullptr && scanLeft_ <= 0) list_oldfile(source, p, index_.old_lists_as_searched());
+  if (source.lists == nullptr) return scan_near_running(p, running);
   const std::span<const std::uint32_t> chain = source.chain;
   const std::int64_t relative = running - source.base;
   const auto from = std::lower_bound(chain.begin(), chain.end(), relative,
@@ -138,6 +183,24 @@ void OptimalCandidates::add_near_running(const Source& source, std::int64_t p, s
     if (*it < relative - kNearBehindSpan) break;
     add_continuation(source.base + *it, p);
   }
+}
+
+// A newfile with a few changed stretches asks for the near positions of
+// so few that reading the oldfile around the running position is cheaper
+// than filing all of it: the same positions, in the same order, as the
+// chain gives above.
+void OptimalCandidates::scan_near_running(std::int64_t p, std::int64_t running) {
+  const int keyLength = index_.old_key_length();
+  if (session_.newSize - p < keyLength) return;
+  const std::span<const std::uint8_t> key{session_.newData + p, static_cast<std::size_t>(keyLength)};
+  const std::int64_t lastStart = session_.oldSize - keyLength;
+  const auto found = [&](std::int64_t q) { add_continuation(q, p); };
+  const std::uint8_t* data = session_.oldData;
+  scanLeft_ -= find_keys_ahead(data, key, std::max<std::int64_t>(running, 0),
+                               std::min(running + kNearAheadSpan, lastStart), kNearAhead, found);
+  if (mode_ == 3) return;
+  scanLeft_ -= find_keys_behind(data, key, std::min(running - 1, lastStart),
+                                std::max<std::int64_t>(running - kNearBehindSpan, 0), kNearBehind, found);
 }
 
 bool OptimalCandidates::carry_longest(std::int64_t p) {
@@ -157,12 +220,21 @@ bool OptimalCandidates::carry_longest(std::int64_t p) {
 // Only a position that is searched needs the chains of its key: looking
 // one up is a cache miss or two.
 void OptimalCandidates::look_up_chains(std::int64_t p) {
-  for (int i = 0; i < sourceCount_; ++i) {
-    Source& source = sources_[i];
-    const int keyLength = source.lists->key_length();
-    source.chain = session_.newSize - p < keyLength ? std::span<const std::uint32_t>{}
-                                                    : source.lists->chain(key_at(session_.newData + p, keyLength));
-  }
+  for (int i = 0; i < sourceCount_; ++i) look_up_chain(sources_[i], p);
+}
+
+// The greedy path's searches may have had the oldfile's lists built since.
+void OptimalCandidates::look_up_chain(Source& source, std::int64_t p) {
+  if (source.lists == nullptr) source.lists = index_.old_lists_if_built();
+  const int keyLength = source.lists != nullptr ? source.lists->key_length() : 0;
+  source.chain = source.lists == nullptr || session_.newSize - p < keyLength
+                     ? std::span<const std::uint32_t>{}
+                     : source.lists->chain(key_at(session_.newData + p, keyLength));
+}
+
+void OptimalCandidates::list_oldfile(Source& source, std::int64_t p, const FileLists& lists) {
+  source.lists = &lists;
+  look_up_chain(source, p);
 }
 
 void OptimalCandidates::at(std::int64_t p, std::int64_t running) {

@@ -46,7 +46,7 @@ class OptimalCandidates {
     std::int64_t size;
     std::int64_t base;   // reference position of the file's byte 0
     std::int64_t first;  // the first byte a match may use
-    const FileLists* lists;
+    const FileLists* lists;  // the oldfile's: null until they are built
     std::span<const std::uint32_t> chain;  // of the key at the position being searched
   };
 
@@ -55,10 +55,13 @@ class OptimalCandidates {
   void add(std::int64_t q, std::int64_t length) { add(found_, q, length); }
   void add_continuation(std::int64_t q, std::int64_t p);
   void add_longest(int sourceIndex, std::int64_t p);
-  void add_near_running(const Source& source, std::int64_t p, std::int64_t running);
+  void add_near_running(Source& source, std::int64_t p, std::int64_t running);
+  void scan_near_running(std::int64_t p, std::int64_t running);
   bool carry_longest(std::int64_t p);
   void look_up_chains(std::int64_t p);
-  const std::int32_t* suffixes_of(const Source& source);
+  void look_up_chain(Source& source, std::int64_t p);
+  void list_oldfile(Source& source, std::int64_t p, const FileLists& lists);
+  const std::int32_t* suffixes_of(Source& source, std::int64_t p);
 
   const MakerSession& session_;
   MatchIndex& index_;
@@ -75,6 +78,9 @@ class OptimalCandidates {
   bool nearSearched_ = true;  // at this position; false inside a long match
   // Positions that may still go without the oldfile's sorted suffixes.
   std::int64_t unsortedLeft_;
+  // Bytes of the oldfile that may still be read for near positions before
+  // its lists are built.
+  std::int64_t scanLeft_;
 };
 
 }  // namespace vd
