@@ -57,6 +57,7 @@ class OptimalCandidates {
   void add_longest(int sourceIndex, std::int64_t p);
   void add_near_running(Source& source, std::int64_t p, std::int64_t running);
   void scan_near_running(std::int64_t p, std::int64_t running);
+  std::size_t place_in_chain(std::span<const std::uint32_t> chain, std::int64_t relative);
   bool carry_longest(std::int64_t p);
   void look_up_chains(std::int64_t p);
   void look_up_chain(Source& source, std::int64_t p);
@@ -81,6 +82,9 @@ class OptimalCandidates {
   // Bytes of the oldfile that may still be read for near positions before
   // its lists are built.
   std::int64_t scanLeft_;
+  // The chain searched last and the place found in it.
+  const std::uint32_t* lastChain_ = nullptr;
+  std::size_t lastPlace_ = 0;
 };
 
 }  // namespace vd
