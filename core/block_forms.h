@@ -123,9 +123,10 @@ inline constexpr std::uint8_t kMode3NearWordFlag = 0x80;
 inline constexpr std::int64_t kMode3NearWordBias = kMode3FarCode;
 inline constexpr std::int64_t kMode3NearWordMax = 0x7FFF + kMode3NearWordBias;
 
-namespace forms_detail {
-
+// Whether q lies in [low, high].
 constexpr bool within(std::int64_t q, std::int64_t low, std::int64_t high) { return q >= low && q <= high; }
+
+namespace forms_detail {
 
 constexpr PositionForm code_byte_form(std::int64_t q, std::int64_t r) {
   if (within(q, r, r + kCodeNearMax)) return PositionForm::NearByte;

@@ -194,24 +194,6 @@ std::int64_t ChainWalk::lowest_full_length_gain() const {
   return limit - prices.dearestOfFull;
 }
 
-namespace {
-
-std::size_t first_not_below(Chain chain, std::size_t from, std::size_t end, std::int64_t value) {
-  const auto at = std::lower_bound(chain.begin() + static_cast<std::ptrdiff_t>(from),
-                                   chain.begin() + static_cast<std::ptrdiff_t>(end), value);
-  return static_cast<std::size_t>(at - chain.begin());
-}
-
-// The same from `from` on, in steps that double: most price changes stand
-// close together around the running position, so the next cut is mostly a
-// few positions on, in memory the last search has just read.
-std::size_t gallop_to(Chain chain, std::size_t from, std::int64_t value) {
-  std::size_t bound = 1;
-  while (from + bound <= chain.size() && chain[from + bound - 1] < value) bound *= 2;
-  return first_not_below(chain, from + bound / 2, std::min(from + bound, chain.size()), value);
-}
-
-}  // namespace
 
 // The chain cut where the price of a position changes: inside a segment
 // every candidate costs the same for the same length. Cutting where this
@@ -222,7 +204,8 @@ void ChainWalk::walk_segments(const Pattern& pattern) {
   for (const std::int64_t change : prices.cuts) {
     const std::int64_t cut = change - base;
     if (cut <= chain.front() || cut > chain.back()) continue;
-    const std::size_t to = from == 0 ? first_not_below(chain, 0, chain.size(), cut) : gallop_to(chain, from, cut);
+    // Most price changes stand close together around the running position.
+    const std::size_t to = from == 0 ? first_not_below(chain, 0, chain.size(), cut) : gallop_from(chain, from, cut);
     if (to > from && walk_segment(chain.subspan(from, to - from), pattern)) return;
     from = to;
   }

@@ -5,6 +5,7 @@
 // holds the oldfile's suffix array.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -32,6 +33,28 @@ bool holds_at_spread_offsets(std::int64_t farthest, std::int64_t most, Holds hol
   for (std::int64_t i = 0; i <= looked; ++i)
     if (!holds(looked == 0 ? 0 : farthest * i / looked)) return false;
   return true;
+}
+
+// A chain's positions ascend: the index of its first position not below
+// `value` among those from `from` to `end`, or `end`.
+inline std::size_t first_not_below(std::span<const std::uint32_t> chain, std::size_t from, std::size_t end,
+                                   std::int64_t value) {
+  const auto at = std::lower_bound(chain.begin() + static_cast<std::ptrdiff_t>(from),
+                                   chain.begin() + static_cast<std::ptrdiff_t>(end), value);
+  return static_cast<std::size_t>(at - chain.begin());
+}
+
+// The same over the whole chain, from a place `from` near the answer, in
+// steps that double away from it: searches that follow each other mostly
+// look for places close together, in memory the last one has just read.
+inline std::size_t gallop_from(std::span<const std::uint32_t> chain, std::size_t from, std::int64_t value) {
+  std::size_t bound = 1;
+  if (from < chain.size() && chain[from] < value) {
+    while (from + bound < chain.size() && chain[from + bound] < value) bound *= 2;
+    return first_not_below(chain, from + bound / 2 + 1, std::min(from + bound, chain.size()), value);
+  }
+  while (bound <= from && chain[from - bound] >= value) bound *= 2;
+  return first_not_below(chain, bound <= from ? from - bound + 1 : 0, from - bound / 2, value);
 }
 
 class FileLists {

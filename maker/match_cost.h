@@ -44,8 +44,6 @@ constexpr std::int64_t kLowPatchPosition = 4194303;
 // What the MODE 3 estimate adds to its two-byte near and its far forms.
 constexpr int kMode3Surcharge = 5;
 
-constexpr bool within(std::int64_t q, std::int64_t low, std::int64_t high) { return q >= low && q <= high; }
-
 // The MODE 2 near window, which the patch file estimates of every MODE use.
 constexpr bool near_patch_position(std::int64_t q, std::int64_t running) {
   return within(q, running - kNearBias, running + kMode2NearAhead);

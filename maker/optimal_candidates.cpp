@@ -184,42 +184,14 @@ void OptimalCandidates::add_near_running(Source& source, std::int64_t p, std::in
   }
 }
 
-// Where `relative` stands in the chain: the index of its first position
-// not below it. The arrivals at one position mostly run close together and
-// ask in turn, so each search starts where the last one in the same chain
-// ended, in steps that double.
+// Where `relative` stands in the chain. The arrivals at one position
+// mostly run close together and ask in turn, so each search starts where
+// the last one in the same chain ended.
 std::size_t OptimalCandidates::place_in_chain(std::span<const std::uint32_t> chain, std::int64_t relative) {
-  const auto below = [&](std::size_t i) { return std::int64_t{chain[i]} < relative; };
-  std::size_t low = 0;  // every index before it is below
-  std::size_t high = chain.size();  // no index from it on is below
-  if (chain.data() == lastChain_ && lastPlace_ <= chain.size()) {
-    std::size_t step = 1;
-    if (lastPlace_ < chain.size() && below(lastPlace_)) {
-      low = lastPlace_ + 1;
-      while (low + step - 1 < high && below(low + step - 1)) {
-        low += step;
-        step *= 2;
-      }
-      high = std::min(high, low + step - 1);
-    } else {
-      high = lastPlace_;
-      while (high >= step && !below(high - step)) {
-        high -= step;
-        step *= 2;
-      }
-      low = high >= step ? high - step + 1 : 0;
-    }
-  }
-  while (low < high) {
-    const std::size_t middle = low + (high - low) / 2;
-    if (below(middle))
-      low = middle + 1;
-    else
-      high = middle;
-  }
+  const bool again = chain.data() == lastChain_ && lastPlace_ <= chain.size();
   lastChain_ = chain.data();
-  lastPlace_ = low;
-  return low;
+  lastPlace_ = again ? gallop_from(chain, lastPlace_, relative) : first_not_below(chain, 0, chain.size(), relative);
+  return lastPlace_;
 }
 
 // A newfile with a few changed stretches asks for the near positions of

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <vector>
@@ -31,6 +32,22 @@ void expect_chains_by_hand(const FileLists& lists, const Bytes& data, std::int64
     if (byHand.count(key) == 0) {
       ASSERT_TRUE(lists.chain(key).empty()) << "key " << key;
     }
+  }
+}
+
+// From any starting place, galloping finds what a binary search over the
+// whole chain finds: chains of one to 300 positions, with repeats and gaps,
+// values below, inside and above them.
+TEST(ChainSearch, GallopingFromAnyPlaceFindsTheFirstPositionNotBelow) {
+  test::Rng rng(3);
+  for (int round = 0; round < 2000; ++round) {
+    std::vector<std::uint32_t> chain(1 + rng.below(300));
+    std::uint32_t position = static_cast<std::uint32_t>(rng.below(5));
+    for (std::uint32_t& p : chain) p = position += static_cast<std::uint32_t>(rng.below(4));
+    const auto value = static_cast<std::int64_t>(rng.below(position + 6));
+    const auto from = static_cast<std::size_t>(rng.below(chain.size() + 1));
+    const auto expected = static_cast<std::size_t>(std::lower_bound(chain.begin(), chain.end(), value) - chain.begin());
+    ASSERT_EQ(gallop_from(chain, from, value), expected) << "round " << round << ", from " << from;
   }
 }
 
