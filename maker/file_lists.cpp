@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/break_signal.h"
-#include "maker/large_pages.h"
 
 namespace vd {
 namespace {
@@ -56,7 +55,6 @@ bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstK
   if (nodeCount <= 0) return false;
   positions_ = static_cast<std::uint32_t*>(alloc(static_cast<std::size_t>(nodeCount), 2 * sizeof(std::uint32_t)));
   if (positions_ == nullptr) return false;
-  ask_for_large_pages(positions_, static_cast<std::size_t>(nodeCount) * 2 * sizeof(std::uint32_t));
   suffixes_ = reinterpret_cast<std::int32_t*>(positions_ + nodeCount);
   nodeCount_ = nodeCount;
   for (int keyLength = firstKeyLength; keyLength >= 1; --keyLength) {
