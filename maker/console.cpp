@@ -51,6 +51,16 @@ void show_percent(std::int64_t percent) {
   std::fflush(stdout);
 }
 
+void RunningPercent::show(std::int64_t position) {
+  if (position >= from_ && position < to_) return;
+  const std::int64_t percent = position * 100 / total_;
+  from_ = (percent * total_ + 99) / 100;
+  to_ = ((percent + 1) * total_ + 99) / 100;
+  if (percent == shown_) return;
+  show_percent(percent);
+  shown_ = percent;
+}
+
 void list_match_block(std::int64_t start, std::int64_t length, std::int64_t position, const char* fileName) {
   std::printf("%8ld match: %8ld bytes from position %8ld in %s\n", static_cast<long>(start),
               static_cast<long>(length), static_cast<long>(position), fileName);

@@ -19,6 +19,22 @@ void erase_sorting_note();
 
 // The encoder's running percentage, overwriting itself.
 void show_percent(std::int64_t percent);
+
+// The percentage of `total` bytes an encoder has reached, shown whenever it
+// changes. The exact-price encoder asks at every byte: the division is
+// done only where the percentage can have changed.
+class RunningPercent {
+ public:
+  explicit RunningPercent(std::int64_t total) : total_(total) {}
+  void show(std::int64_t position);
+
+ private:
+  std::int64_t total_;
+  std::int64_t shown_ = 200;  // no percentage, so the first one is always shown
+  // The positions whose percentage is the one last computed.
+  std::int64_t from_ = 0;
+  std::int64_t to_ = 0;
+};
 // One line per block with VERBOSE: the position is within `fileName`.
 void list_match_block(std::int64_t start, std::int64_t length, std::int64_t position, const char* fileName);
 void list_data_block(std::int64_t start, std::int64_t count);

@@ -24,7 +24,8 @@ class Encoder {
         showsProgress_(!quiet && !session.blockListing),
         listsBlocks_(!quiet && session.blockListing),
         dataLimit_(block_length_limit(mode)),
-        farWidth_(far_width(session.oldSize, session.recordStart)) {}
+        farWidth_(far_width(session.oldSize, session.recordStart)),
+        percent_(session.newSize) {}
 
   void run();
 
@@ -32,7 +33,6 @@ class Encoder {
   std::optional<MatchCandidate> search(std::int64_t p) {
     return linear_ ? index_.find_match_linear(p) : index_.find_match(mode_, p);
   }
-  void show_progress(std::int64_t position);
   void write_match(const MatchCandidate& match);
   void write_data();
   std::uint8_t choose_data_kind(std::int64_t count, const std::optional<MatchCandidate>& found);
@@ -52,8 +52,7 @@ class Encoder {
   // The previous data block announced that the next match continues where it
   // said, so that match is written without position bytes.
   bool impliedPosition_ = false;
-  // 200 is no percentage, so the first one is always shown.
-  std::int64_t lastPercent_ = 200;
+  RunningPercent percent_;
 };
 
 void Encoder::run() {
@@ -62,7 +61,7 @@ void Encoder::run() {
   result_.identical = mode_ == 1 || carried_.identical;
   while (current_ < session_.newSize) {
     check_break();
-    if (showsProgress_) show_progress(current_);
+    if (showsProgress_) percent_.show(current_);
     if (const auto match = search(current_))
       write_match(*match);
     else
@@ -73,13 +72,6 @@ void Encoder::run() {
   carried_ = CarriedState{.replacePosition = index_.state.replacePosition, .identical = result_.identical};
   writer_.flush();
   result_.patchsize += writer_.written();
-}
-
-void Encoder::show_progress(std::int64_t position) {
-  const std::int64_t percent = position * 100 / session_.newSize;
-  if (percent == lastPercent_) return;
-  show_percent(percent);
-  lastPercent_ = percent;
 }
 
 void Encoder::write_match(const MatchCandidate& match) {
@@ -124,7 +116,7 @@ void Encoder::write_data() {
   while (start + count < session_.newSize && count < dataLimit_) {
     ++count;
     check_break();
-    if (showsProgress_) show_progress(start + count);
+    if (showsProgress_) percent_.show(start + count);
     found = search(start + count);
     if (found) break;
   }

@@ -76,7 +76,8 @@ class ExactEncoder {
         greedy_(mode, session, index, prices_),
         writer_(result.out),
         emitter_(writer_, mode, far_width(session.oldSize, session.recordStart), session.newData),
-        window_(static_cast<std::size_t>((std::min<std::int64_t>(kWindow, session.newSize) + kTakeAtOnce + 1) * kArrivals)) {}
+        window_(static_cast<std::size_t>((std::min<std::int64_t>(kWindow, session.newSize) + kTakeAtOnce + 1) * kArrivals)),
+        percent_(session.newSize) {}
 
   OptimalOutcome run();
 
@@ -102,7 +103,6 @@ class ExactEncoder {
   bool beats_greedy(std::int64_t to, const StreamState& state, std::int64_t price, std::int64_t settled);
   void follow_greedy(std::int64_t settled);
   void restart(std::int64_t base, std::int64_t running, std::int64_t dataLength);
-  void show_progress(std::int64_t position);
 
   MakerSession& session_;
   EncodeResult& result_;
@@ -130,7 +130,7 @@ class ExactEncoder {
   StreamState baseState_;
   std::int64_t reached_ = 0;    // the furthest offset any step reached
   std::int64_t committed_ = 0;  // the price of what is written
-  std::int64_t lastPercent_ = 200;
+  RunningPercent percent_;
 };
 
 // One more byte of data: a byte, and a header when a block begins.
@@ -184,14 +184,6 @@ void ExactEncoder::relax_matches(std::int64_t offset) {
 void ExactEncoder::relax_step(std::int64_t offset, const PricedStep& step, std::int64_t length) {
   relax(offset + length, arrival(step.price + prices_.match_header(length), step.candidate.position + length, 0,
                                  offset, step.slot, step.candidate.position));
-}
-
-void ExactEncoder::show_progress(std::int64_t position) {
-  if (quiet_) return;
-  const std::int64_t percent = position * 100 / session_.newSize;
-  if (percent == lastPercent_) return;
-  show_percent(percent);
-  lastPercent_ = percent;
 }
 
 int ExactEncoder::cheapest(std::int64_t offset) {
@@ -283,7 +275,7 @@ bool ExactEncoder::expand(std::int64_t offset) {
     end_window(offset);
     return false;
   }
-  show_progress(p);
+  if (!quiet_) percent_.show(p);
   candidates_.at(p, slot(offset, cheapest(offset)).running);
   if (const auto greedyMatch = greedy_.match_at(p)) candidates_.add_shared(*greedyMatch);
   price_steps(offset);
