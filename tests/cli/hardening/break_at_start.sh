@@ -2,8 +2,10 @@
 # nothing of the run left behind), never as the signal's own death. A signal
 # that arrives while the program is still being loaded comes before any of
 # its code can catch it; so that every try means the same, the signals are
-# blocked while the run is started and sent at once: the break waits, and the
-# handlers, installed before anything else, get it.
+# blocked while the run is started, and the child sends the signal to itself
+# before it loads the program: the break waits, and the handlers, installed
+# before anything else, get it. (Sent by this script once the run had
+# started, it could come after the run's last check on a busy machine.)
 python3 - <<'PY'
 import os, signal, subprocess, sys
 sys.dont_write_bytecode = True  # nothing written into the source tree
@@ -16,12 +18,14 @@ write("B", edited(OLD, 2))
 expect(timed(["Vardelta", "A", "B", "patch"])[0] == 0, "patch made")
 
 def started_with_break(args, sig, ignored=False):
+    def before_loading():
+        if ignored:
+            signal.signal(sig, signal.SIG_IGN)
+        os.kill(os.getpid(), sig)
     blocked = signal.pthread_sigmask(signal.SIG_BLOCK, {sig})
     try:
         proc = subprocess.Popen(args, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                stdin=subprocess.DEVNULL,
-                                preexec_fn=(lambda: signal.signal(sig, signal.SIG_IGN)) if ignored else None)
-        proc.send_signal(sig)
+                                stdin=subprocess.DEVNULL, preexec_fn=before_loading)
     finally:
         signal.pthread_sigmask(signal.SIG_SETMASK, blocked)
     output = proc.communicate()[0].decode()
