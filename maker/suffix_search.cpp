@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "maker/byte_compare.h"
+#include "maker/position_sort.h"
 
 namespace vd {
 
@@ -16,6 +17,7 @@ SuffixSearch::SuffixSearch(const std::uint8_t* data, std::int64_t size, const st
       target_(target),
       targetLength_(targetLength),
       listed_(buffers.listed),
+      sorting_(buffers.sorting),
       visited_(buffers.visited) {
   visited_.clear();
 }
@@ -174,7 +176,7 @@ bool SuffixSearch::list_agreeing(std::int64_t length, std::int64_t most) {
   if (below + above > most) return false;
   listed_.assign(suffixes_ + insertAt_ - below, suffixes_ + insertAt_ + above);
   for (std::uint32_t& position : listed_) position += static_cast<std::uint32_t>(origin_);
-  std::sort(listed_.begin(), listed_.end());
+  sort_positions(listed_, sorting_);
   return true;
 }
 

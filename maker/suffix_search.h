@@ -17,6 +17,7 @@ class SuffixSearch {
   // Memory a search only borrows, so that searches do not allocate.
   struct Buffers {
     std::vector<std::uint32_t> listed;
+    std::vector<std::uint32_t> sorting;  // room for sorting the list
     std::vector<std::pair<std::uint32_t, std::int64_t>> visited;  // position, agreement
   };
 
@@ -86,6 +87,7 @@ class SuffixSearch {
   std::int64_t insertAt_ = 0;  // the first suffix not below the target
   std::int64_t longest_ = 0;
   std::vector<std::uint32_t>& listed_;
+  std::vector<std::uint32_t>& sorting_;
   // Suffixes in the order of their agreement, longest first, as far as
   // visited: the next below is at nextBelow_, the next above at nextAbove_.
   std::vector<std::pair<std::uint32_t, std::int64_t>>& visited_;
