@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "core/break_signal.h"
@@ -49,23 +50,36 @@ void for_each_ahead(std::span<const std::uint32_t> positions, const std::uint8_t
   }
 }
 
-// Counts each byte value from `first` to `last` into counts[value + 1]. In
-// four tables, each counting every fourth byte: a file of long runs would
-// otherwise add to one counter after the other, each addition waiting for
-// the one before it.
-void count_first_bytes(const std::uint8_t* data, std::int64_t first, std::int64_t last,
-                       std::array<std::uint32_t, 257>& counts) {
-  std::array<std::array<std::uint32_t, 256>, 4> tables{};
-  std::int64_t i = first;
-  for (; i + 3 <= last; i += 4) {
-    ++tables[0][data[i]];
-    ++tables[1][data[i + 1]];
-    ++tables[2][data[i + 2]];
-    ++tables[3][data[i + 3]];
+// The positions are dealt out in four parts of the file side by side: in a
+// file of long runs, one part's positions would each wait for the counter
+// the one before it advanced. A part's positions of a byte value go after
+// those of the parts before it, so the order stays that of the file.
+constexpr int kParts = 4;
+
+struct PartCounts {
+  std::array<std::int64_t, kParts + 1> bounds{};  // part k: bounds[k] to bounds[k + 1] - 1
+  std::int64_t step = 0;                           // the positions of every part but the last
+  std::array<std::array<std::uint32_t, 256>, kParts> counts{};
+};
+
+// Calls visit(part, i) for every position from `first` to `last`, the parts
+// side by side.
+template <typename Visit>
+void for_each_by_parts(const PartCounts& parts, Visit visit) {
+  for (std::int64_t t = 0; t < parts.step; ++t) {
+    if ((t & 0x3FFFF) == 0) check_break();
+    for (int k = 0; k < kParts; ++k) visit(k, parts.bounds[k] + t);
   }
-  for (; i <= last; ++i) ++tables[0][data[i]];
-  for (std::size_t value = 0; value < 256; ++value)
-    counts[value + 1] += tables[0][value] + tables[1][value] + tables[2][value] + tables[3][value];
+  for (std::int64_t i = parts.bounds[kParts - 1] + parts.step; i < parts.bounds[kParts]; ++i) visit(kParts - 1, i);
+}
+
+PartCounts count_by_parts(const std::uint8_t* data, std::int64_t first, std::int64_t last) {
+  PartCounts parts;
+  parts.step = (last - first + 1) / kParts;
+  for (int k = 0; k < kParts; ++k) parts.bounds[k] = first + k * parts.step;
+  parts.bounds[kParts] = last + 1;
+  for_each_by_parts(parts, [&](int k, std::int64_t i) { ++parts.counts[k][data[i]]; });
+  return parts;
 }
 
 }  // namespace
@@ -151,26 +165,31 @@ FileLists::Partitions FileLists::partition_by_first_byte(const std::uint8_t* dat
                                                          std::int64_t lastIndexed) {
   Partitions partitions;
   auto& starts = partitions.starts;
-  count_first_bytes(data, firstIndexed, lastIndexed, starts);
+  PartCounts parts = count_by_parts(data, firstIndexed, lastIndexed);
   std::uint32_t& largest = partitions.largest;
   for (std::size_t b = 1; b < starts.size(); ++b) {
+    for (const auto& counts : parts.counts) starts[b] += counts[b - 1];
     largest = std::max(largest, starts[b]);
     starts[b] += starts[b - 1];
   }
   partitions.restsCarried = largest <= nodeCount_ - rest_words(starts.back());
-  auto next = starts;
+  // Each part's first slot for each byte value, in the counts' place.
+  auto& next = parts.counts;
+  for (std::size_t b = 0; b < 256; ++b) {
+    std::uint32_t slot = starts[b];
+    for (auto& counts : next) slot += std::exchange(counts[b], slot);
+  }
   // Members in locals: the compiler cannot tell that the stores below leave
   // them alone, and would load them again for every position.
   std::uint32_t* const positions = positions_;
   auto* const rests = reinterpret_cast<std::uint16_t*>(suffixes_);
   const int restLength = keyLength_ - 1;
   const bool restsCarried = partitions.restsCarried;
-  for (std::int64_t i = firstIndexed; i <= lastIndexed; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    const std::uint32_t slot = next[data[i]]++;
+  for_each_by_parts(parts, [&](int k, std::int64_t i) {
+    const std::uint32_t slot = next[static_cast<std::size_t>(k)][data[i]]++;
     positions[slot] = static_cast<std::uint32_t>(i);
     if (restsCarried) rests[slot] = static_cast<std::uint16_t>(key_at(data + i + 1, restLength));
-  }
+  });
   return partitions;
 }
 
