@@ -16,7 +16,9 @@
 //   the newfile within a few bytes of the longest match there (the floor
 //   makes the length needed that close to it);
 // - for a newfile that starts with a pattern, one visit per stretch of the
-//   pattern in the file, or per run long enough to hold a winner;
+//   pattern in the file, or per run long enough to hold a winner; a
+//   stretch of a kilobyte or more is measured at its first visit only (see
+//   PeriodicStretches), later visits cost a lookup;
 // - else the segment itself, with a one-byte test per position. This is
 //   left only when more than a quarter of the segment agrees with the
 //   newfile nearly as long as the longest match in the file does, so the
@@ -37,6 +39,7 @@
 #include "maker/gram_filter.h"
 #include "maker/match_cost.h"
 #include "maker/match_index.h"
+#include "maker/periodic_stretches.h"
 #include "maker/price_cuts.h"
 #include "maker/run_index.h"
 #include "maker/suffix_search.h"
@@ -59,6 +62,7 @@ struct ChainWalk {
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
+  PeriodicStretches* stretches;  // null: every stretch is measured at each visit
   const GramFilter* grams;  // null when the file has none
   const FileLists* lists;  // the lists the chain comes from; null before they are built
   // Reference-space positions likely to agree long, measured first where
@@ -122,6 +126,7 @@ struct ChainWalk {
   bool walk_shifted(const ShiftedChain& rarer, std::int64_t first, std::int64_t last);
   Pattern target_pattern() const;
   int target_period() const;
+  std::int64_t stretch_run(std::int64_t first, int period);
   bool walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern);
   bool offer_stretch(std::int64_t first, std::int64_t run, std::int64_t last, const Pattern& pattern);
   bool runs_serve(const Pattern& pattern) const;

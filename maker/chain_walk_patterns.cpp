@@ -10,7 +10,7 @@
 namespace vd {
 namespace {
 
-constexpr int kLongestPeriod = 8;
+constexpr int kLongestPeriod = PeriodicStretches::kLongestPeriod;
 constexpr std::int64_t kLongRepeat = 64;
 // Building the run index reads the file a byte at a time. In the time it
 // reads one byte, a walk compares about 64 bytes of a run; a visit to a
@@ -30,6 +30,10 @@ std::int64_t pattern_run(const std::uint8_t* p, const std::uint8_t* pattern, int
     if (p[n] != pattern[n]) return n;
   if (start < period) return start;
   return period + common_prefix(p + period, p, limit - period);
+}
+
+bool starts_pattern(const std::uint8_t* p, const std::uint8_t* pattern, int period, std::int64_t limit) {
+  return limit >= period && std::equal(p, p + period, pattern);
 }
 
 // x rounded down to a multiple of the period; runs of one byte value are by
@@ -101,12 +105,25 @@ std::int64_t ChainWalk::run_candidate_length(std::int64_t q, std::int64_t runLef
 bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pattern) {
   if (!spend(1)) return true;
   const std::int64_t first = segment[next];
-  const std::int64_t run = pattern_run(data + first, target, pattern.period, size - first);
-  stretchCost += kBytesIndexedPerStretch + run / kRunBytesPerByteIndexed;
+  const std::int64_t run = stretch_run(first, pattern.period);
+  // Only runs of one byte value are indexed.
+  if (pattern.period == 1) stretchCost += kBytesIndexedPerStretch + run / kRunBytesPerByteIndexed;
   const std::int64_t members = std::min<std::int64_t>(round_down(run - keyLength, pattern.period) / pattern.period + 1,
                                                       static_cast<std::int64_t>(segment.size() - next));
   next += static_cast<std::size_t>(members);
   return offer_stretch(first, run, first + (members - 1) * pattern.period, pattern);
+}
+
+// How far the file repeats the newfile's pattern from `first` on; a long
+// stretch is measured only at the first visit.
+std::int64_t ChainWalk::stretch_run(std::int64_t first, int period) {
+  const std::int64_t limit = size - first;
+  const bool remembered = stretches != nullptr && starts_pattern(data + first, target, period, limit);
+  if (remembered)
+    if (const auto end = stretches->end_from(first, period)) return *end - first;
+  const std::int64_t run = pattern_run(data + first, target, period, limit);
+  if (remembered) stretches->remember(first, first + run, period);
+  return run;
 }
 
 // The candidates of one stretch that can beat the best: `run` bytes of the

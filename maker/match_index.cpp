@@ -74,6 +74,7 @@ void MatchIndex::build_old_lists() {
   restart_record();
   longestRecord_.restart(longestWanted_ ? longest_record_bytes() : 0);
   oldRuns_.clear();
+  oldStretches_.clear();
   oldStretchCost_ = 0;
 }
 
@@ -135,6 +136,7 @@ void MatchIndex::build_patch_index(const char* name) {
   if (patchLists_.key_length() == 0) return;
   show_sorting_note(name);
   patchLists_.build(session_.patchData, session_.patchDataSize, kHeaderSize);
+  patchStretches_.clear();
   // The string filter takes memory the lists hold anyway, and leaves it
   // before the suffixes are sorted there.
   patchGrams_.build(patchLists_.unsorted_scratch(), session_.patchData, session_.patchDataSize, kHeaderSize);
@@ -200,7 +202,7 @@ ChainWalk MatchIndex::start_walk(const FileLists* lists, const RunIndex* runs, c
   const CostContext context{.running = state.running,
                             .replacePosition = state.replacePosition,
                             .referenceSize = std::int64_t{session_.oldSize} + session_.patchDataSize};
-  PriceCuts& cuts = base == 0 ? oldPriceCuts_ : patchPriceCuts_;
+  const bool oldfile = base == 0;
   return ChainWalk{.chain = {},
                    .keyLength = lists != nullptr ? lists->key_length() : 0,
                    .data = data,
@@ -210,10 +212,11 @@ ChainWalk MatchIndex::start_walk(const FileLists* lists, const RunIndex* runs, c
                    .target = session_.newData + p,
                    .newLeft = session_.newSize - p,
                    .context = context,
-                   .prices = cuts.update(mode, base, size, context),
+                   .prices = (oldfile ? oldPriceCuts_ : patchPriceCuts_).update(mode, base, size, context),
                    .best = best,
                    .suffixes = nullptr,
                    .runs = runs,
+                   .stretches = oldfile ? &oldStretches_ : &patchStretches_,
                    .grams = grams,
                    .lists = lists,
                    .hints = hints,

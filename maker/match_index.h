@@ -21,6 +21,7 @@
 #include "maker/gram_filter.h"
 #include "maker/longest_record.h"
 #include "maker/match_candidate.h"
+#include "maker/periodic_stretches.h"
 #include "maker/price_cuts.h"
 #include "maker/run_index.h"
 #include "maker/sampled_oldfile.h"
@@ -151,6 +152,8 @@ class MatchIndex {
   mutable SuffixSearch::Buffers searchBuffers_;
   mutable PriceCuts oldPriceCuts_;
   mutable PriceCuts patchPriceCuts_;
+  mutable PeriodicStretches oldStretches_;
+  mutable PeriodicStretches patchStretches_;
   std::int64_t memoPosition_ = -1;
   MatchCandidate memo_;
   std::int64_t lastOffset_ = 0;  // from the newfile to the last match found

@@ -125,6 +125,28 @@ TEST(FindMatchWeakSpots, NearPeriodicCode) {
   }
 }
 
+// Stretches of one pattern thousands of bytes long, each broken by a byte
+// or two, in the oldfile and the patch file: every search visits the same
+// stretches, whose ends the walks remember after the first visit.
+TEST(FindMatchWeakSpots, LongPatternedStretches) {
+  test::Rng rng(139);
+  const Bytes unit = rng.bytes(8);
+  const auto stretches = [&](std::size_t size, std::size_t period) {
+    Bytes data(size);
+    for (std::size_t i = 0; i < size; ++i) data[i] = unit[i % period];
+    for (std::size_t i = rng.below(3000); i < size; i += 900 + rng.below(4000))
+      data[i] = static_cast<std::uint8_t>(rng.below(4));
+    return data;
+  };
+  for (const std::size_t period : {1u, 4u, 7u}) {
+    const Bytes old = stretches(20000, period);
+    const Bytes neu = stretches(6000, period);
+    const Bytes patch = concat({test::header(), stretches(8000, period)});
+    const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
+    expect_faithful(old, neu, patch, 20, 60000, pick);
+  }
+}
+
 // A block longer than the MODE 3 and MODE 2 length limits, twice in the
 // oldfile, starting with a key that a hundred other places share. With the
 // running position just before the second copy, the second is cheaper; the
