@@ -168,14 +168,16 @@ void ExactEncoder::relax_matches(std::int64_t offset) {
     return b.slot < a->slot;
   };
   std::array<const PricedStep*, kEveryLengthUpTo + 1> reaching{};
+  std::size_t longest = 0;
   for (const PricedStep& step : priced_) {
     const OptimalCandidate& candidate = step.candidate;
     const std::size_t upTo = static_cast<std::size_t>(std::min(candidate.length, kEveryLengthUpTo));
+    longest = std::max(longest, upTo);
     if (better(reaching[upTo], step)) reaching[upTo] = &step;
     if (candidate.length > kEveryLengthUpTo) relax_step(offset, step, candidate.length);
   }
   const PricedStep* best = nullptr;
-  for (std::size_t length = kEveryLengthUpTo; length >= 1; --length) {
+  for (std::size_t length = longest; length >= 1; --length) {
     if (reaching[length] != nullptr && better(best, *reaching[length])) best = reaching[length];
     if (best != nullptr) relax_step(offset, *best, static_cast<std::int64_t>(length));
   }
