@@ -143,7 +143,7 @@ TEST(FindMatchWeakSpots, LongPatternedStretches) {
     const Bytes neu = stretches(6000, period);
     const Bytes patch = concat({test::header(), stretches(8000, period)});
     const auto pick = [&](test::Rng& r) { return static_cast<std::int64_t>(r.below(neu.size())); };
-    expect_faithful(old, neu, patch, 20, 60000, pick);
+    expect_faithful(old, neu, patch, 10, 60000, pick);
   }
 }
 
