@@ -62,7 +62,7 @@ struct ChainWalk {
   std::optional<MatchCandidate>& best;
   SuffixSearch* suffixes;  // null when the file has no suffix array
   const RunIndex* runs;    // null when the file has none
-  PeriodicStretches* stretches;  // null: every stretch is measured at each visit
+  PeriodicStretches* stretches;  // of the file, kept from search to search
   const GramFilter* grams;  // null when the file has none
   const FileLists* lists;  // the lists the chain comes from; null before they are built
   // Reference-space positions likely to agree long, measured first where

@@ -118,11 +118,10 @@ bool ChainWalk::walk_stretch(Chain segment, std::size_t& next, const Pattern& pa
 // stretch is measured only at the first visit.
 std::int64_t ChainWalk::stretch_run(std::int64_t first, int period) {
   const std::int64_t limit = size - first;
-  const bool remembered = stretches != nullptr && starts_pattern(data + first, target, period, limit);
-  if (remembered)
-    if (const auto end = stretches->end_from(first, period)) return *end - first;
+  if (!starts_pattern(data + first, target, period, limit)) return pattern_run(data + first, target, period, limit);
+  if (const auto end = stretches->end_from(first, period)) return *end - first;
   const std::int64_t run = pattern_run(data + first, target, period, limit);
-  if (remembered) stretches->remember(first, first + run, period);
+  stretches->remember(first, first + run, period);
   return run;
 }
 
