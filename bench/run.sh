@@ -8,7 +8,7 @@
 #   BENCH_REPEAT   runs of each command; the median is shown (3; applying
 #                  and cp at least 5)
 #   BENCH_DIR      where the corpus and the work files go (build-bench/)
-# Times are CPU seconds (user + system, to the millisecond): on a shared
+# Times are CPU seconds (user + system, to a tenth of a millisecond): on a shared
 # machine they vary far less than wall-clock times do. The summary at the
 # end gives the ratios that matter: MODE 3 against xdelta3 -9, AUTO and AUTO
 # DEEP against MODE 3, an append to a large patch file against a new one,
@@ -120,7 +120,7 @@ measure() {
   for ((i = 0; i < repeat; i++)); do
     eval "$prepare"
     timeout "$timeout_s" "$dir/cpu_time" "$log" "$@" > /dev/null 2>&1 || { echo "timeout -"; return; }
-    runs+=("$(awk '{ printf "%.3f %.0f", $1, $2 / 1024 }' "$log")")
+    runs+=("$(awk '{ printf "%.4f %.0f", $1, $2 / 1024 }' "$log")")
   done
   printf '%s\n' "${runs[@]}" | sort -n | sed -n "$(((repeat + 1) / 2))p"
 }
@@ -194,7 +194,7 @@ append_table() {
 ratio() {
   local top=${cpu[$1]:-} bottom=${cpu[$2]:-}
   if [ -z "$top" ] || [ -z "$bottom" ]; then echo "-"; return; fi
-  awk -v t="$top" -v b="$bottom" 'BEGIN { if (b < 0.001) b = 0.001; printf "%.2fx", t / b }'
+  awk -v t="$top" -v b="$bottom" 'BEGIN { if (b < 0.0001) b = 0.0001; printf "%.2fx", t / b }'
 }
 
 summary() {
