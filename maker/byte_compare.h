@@ -38,4 +38,12 @@ inline std::int64_t common_prefix(const std::uint8_t* a, const std::uint8_t* b, 
   return n;
 }
 
+inline bool one_byte_value(const std::uint8_t* bytes, std::int64_t length) {
+  return common_prefix(bytes + 1, bytes, length - 1) == length - 1;
+}
+
+// Fibonacci hashing: the top bits of a word times this spread every bit of
+// the word.
+inline constexpr std::uint64_t kHashMultiplier = 0x9E3779B97F4A7C15u;
+
 }  // namespace vd

@@ -43,7 +43,7 @@ void GramFilter::build(std::span<std::uint8_t> room, const std::uint8_t* data, s
 
 std::uint64_t GramFilter::slot(const std::uint8_t* gram) const {
   static_assert(kGramLength == sizeof(std::uint64_t));
-  return word_at(gram) * 0x9E3779B97F4A7C15u >> (64 - hashBits_);
+  return word_at(gram) * kHashMultiplier >> (64 - hashBits_);
 }
 
 bool GramFilter::may_hold(const std::uint8_t* target, std::int64_t length) const {

@@ -12,18 +12,21 @@
 // - anchors: every 32nd position filed under its next 32 bytes, for
 //   agreements of 63 bytes or more;
 // - grams: the 8-byte strings of a stretch of the newfile, looked for at
-//   every 4th position of the oldfile in one reading, for 11 bytes or more.
+//   every 4th position of the oldfile in one reading, for 11 bytes or more;
+//   or its 4-byte strings at every position, for the 5 bytes and
+//   more that the other MODEs' far positions need.
 // Neither is exact by itself: both give every position that can agree, and
 // some that do not, which the search then measures. Searches that need
-// shorter agreements, as other MODEs' far positions do, wait for the lists.
+// shorter agreements wait for the lists.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <span>
 #include <vector>
 
+#include "maker/gram_scan.h"
 #include "maker/mapped_array.h"
 
 namespace vd {
@@ -57,50 +60,22 @@ class AnchorIndex {
   int bucketBits_ = 0;
 };
 
-// The positions of a file, every kStride-th, where some of a few 8-byte
-// strings stand: as with the anchors, a position that agrees with a string
-// for kReach bytes or more holds one of them within its first kStride bytes.
-class GramScan {
- public:
-  static constexpr std::int64_t kGram = 8;
-  static constexpr std::int64_t kStride = 4;
-  static constexpr std::int64_t kReach = kGram + kStride - 1;
-
-  // Reads the file once for the strings at every offset of `text` that a
-  // whole one fits at, but those of one byte value. A string found more than
-  // `mostEach` times is given up. False, with nothing held, when there is
-  // no memory for it.
-  bool scan(const std::uint8_t* data, std::int64_t size, std::span<const std::uint8_t> text, std::size_t mostEach);
-  void clear();
-  // Where the string at `gram` stands, ascending; none when it was not
-  // looked for or was given up.
-  std::optional<std::span<const std::uint32_t>> positions_of(const std::uint8_t* gram) const;
-
- private:
-  // A gram's slot: its count, then its positions.
-  std::uint32_t* list_of(std::size_t index);
-  const std::uint32_t* list_of(std::size_t index) const;
-
-  std::vector<std::uint64_t> grams_;  // sorted, each once
-  // Each gram's positions in a slot of mostEach_ + 1, the first its count;
-  // more than mostEach_ give the gram up.
-  MappedArray<std::uint32_t> slots_;
-  std::size_t mostEach_ = 0;
-};
-
 // Both samplings, and the work the searches may spend on them before
 // building the lists is cheaper; the work is counted in positions filed.
-// What is allowed grows with the newfile position searched, from a quarter
-// at the start to the whole at the end: a newfile changed all through
-// spends the quarter within its first stretches, on a few readings, while
-// one with a few stretches of changes spends little anywhere.
+// What is allowed grows with the farthest newfile position searched, from
+// 0.4 at the start to the whole at the end: a newfile changed all through
+// spends that within its first stretches, on a few readings, while one with
+// a few stretches of changes spends little anywhere. The readings are kept,
+// since every pass of AUTO searches the same stretches.
 class SampledOldfile {
  public:
   // False when there is no memory for the anchors.
   bool start(const std::uint8_t* data, std::int64_t size, std::int64_t newSize, std::int64_t workAllowed);
   void stop();
   bool started() const { return started_; }
-  bool has_work_left(std::int64_t p) const;
+  // Whether the work spent is still within what a search at newfile
+  // position p, or at the farthest one searched before, may spend.
+  bool has_work_left(std::int64_t p);
   void spend(std::int64_t work) { spent_ = std::min(spent_, INT64_MAX - work) + work; }
   // Appends every oldfile position that may agree with newfile[p, p +
   // length), and some that do not; false when neither sampling can tell
@@ -110,19 +85,18 @@ class SampledOldfile {
                           std::vector<std::uint32_t>& out);
 
  private:
-  bool gram_positions(std::span<const std::uint8_t> newfile, std::int64_t p, std::int64_t length,
-                      std::vector<std::uint32_t>& out) const;
-  bool scan_grams_from(std::span<const std::uint8_t> newfile, std::int64_t p);
+  // A reading that serves the search, done now where none was; null when
+  // none can, or the work left does not allow one.
+  const GramScan* reading_for(std::span<const std::uint8_t> newfile, std::int64_t p, std::int64_t length);
 
   const std::uint8_t* data_ = nullptr;
   std::int64_t size_ = 0;
   AnchorIndex anchors_;
-  GramScan grams_;
-  std::int64_t scannedFrom_ = 0;  // the stretch of the newfile whose grams were looked for
-  std::int64_t scannedEnd_ = 0;
+  std::vector<std::unique_ptr<GramScan>> readings_;
   std::int64_t newSize_ = 0;
   std::int64_t allowed_ = 0;
   std::int64_t spent_ = 0;
+  double reached_ = 0;  // the farthest share of the newfile searched
   bool started_ = false;
 };
 
