@@ -31,7 +31,8 @@ class PatchReader : public ByteSource {
   static constexpr std::size_t kLookAhead = 4096;
   FILE* stream_;
   const char* streamName_;
-  std::uint8_t bytes_[kLookAhead];
+  // With the bytes a short copy into the output may read beyond them.
+  std::uint8_t bytes_[kLookAhead + OutputSink::kShort] = {};
 };
 
 }  // namespace vd

@@ -47,7 +47,7 @@ void ReadWindow::read_pages(std::int64_t first, std::int64_t wanted) {
   }
 }
 
-void ReadWindow::copy_to(std::int64_t position, std::int64_t length, OutputSink& output) {
+void ReadWindow::copy_through_pages(std::int64_t position, std::int64_t length, OutputSink& output) {
   while (length > 0) {
     const std::int64_t page = position / kPageSize;
     const std::int64_t slot = page % kPages;
