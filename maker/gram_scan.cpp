@@ -49,8 +49,10 @@ bool GramScan::scan(GramShape shape, const std::uint8_t* data, std::int64_t size
     read_file<kLongGrams.gram, kLongGrams.stride>(data, size);
   else
     read_file<kShortGrams.gram, kShortGrams.stride>(data, size);
-  pack_positions();
-  return true;
+  if (pack_positions()) return true;
+  slots_.release();
+  from_ = end_ = 0;
+  return false;
 }
 
 namespace {
@@ -111,19 +113,22 @@ void GramScan::read_file(const std::uint8_t* data, std::int64_t size) {
 
 // The slots take the most a gram may need; what the grams were found at
 // takes mostly far less, and a reading is kept for as long as the samplings
-// are.
-void GramScan::pack_positions() {
+// are. In pages of its own, like the slots: the lists that may follow are
+// no place for heap memory the allocator keeps.
+bool GramScan::pack_positions() {
+  const auto list_of = [&](std::size_t index) { return &slots_[index * (mostEach_ + 1)]; };
   starts_.assign(grams_.size() + 1, 0);
   givenUp_.assign(grams_.size(), false);
-  positions_.clear();
   for (std::size_t index = 0; index < grams_.size(); ++index) {
-    const std::uint32_t* list = &slots_[index * (mostEach_ + 1)];
-    givenUp_[index] = list[0] > mostEach_;
-    if (!givenUp_[index]) positions_.insert(positions_.end(), list + 1, list + 1 + list[0]);
-    starts_[index + 1] = static_cast<std::uint32_t>(positions_.size());
+    givenUp_[index] = list_of(index)[0] > mostEach_;
+    starts_[index + 1] = starts_[index] + (givenUp_[index] ? 0 : list_of(index)[0]);
   }
-  positions_.shrink_to_fit();
+  if (!positions_.allocate(starts_.back())) return false;
+  for (std::size_t index = 0; index < grams_.size(); ++index)
+    std::copy(list_of(index) + 1, list_of(index) + 1 + (starts_[index + 1] - starts_[index]),
+              positions_.data() + starts_[index]);
   slots_.release();
+  return true;
 }
 
 std::optional<std::span<const std::uint32_t>> GramScan::positions_of(const std::uint8_t* bytes) const {
@@ -132,7 +137,7 @@ std::optional<std::span<const std::uint32_t>> GramScan::positions_of(const std::
   if (at == grams_.end() || *at != gram) return std::nullopt;
   const auto index = static_cast<std::size_t>(at - grams_.begin());
   if (givenUp_[index]) return std::nullopt;
-  return std::span<const std::uint32_t>{positions_.data() + starts_[index], positions_.data() + starts_[index + 1]};
+  return std::span<const std::uint32_t>{positions_.data() + starts_[index], starts_[index + 1] - starts_[index]};
 }
 
 // A position agreeing for `length` bytes holds the newfile's grams that lie

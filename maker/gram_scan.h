@@ -76,7 +76,7 @@ class GramScan {
  private:
   template <std::int64_t kGram, std::int64_t kStride>
   void read_file(const std::uint8_t* data, std::int64_t size);
-  void pack_positions();
+  bool pack_positions();
   // Where the gram at `bytes` stands, ascending; none when it was not
   // looked for or was given up.
   std::optional<std::span<const std::uint32_t>> positions_of(const std::uint8_t* bytes) const;
@@ -93,7 +93,7 @@ class GramScan {
   MappedArray<std::uint32_t> slots_;
   std::size_t mostEach_ = 0;
   std::vector<std::uint32_t> starts_;
-  std::vector<std::uint32_t> positions_;
+  MappedArray<std::uint32_t> positions_;
   std::vector<bool> givenUp_;
 };
 

@@ -38,6 +38,8 @@ class MappedArray {
     count_ = 0;
   }
   std::size_t size() const { return count_; }
+  T* data() { return items_; }
+  const T* data() const { return items_; }
   T& operator[](std::size_t i) { return items_[i]; }
   const T& operator[](std::size_t i) const { return items_[i]; }
 
