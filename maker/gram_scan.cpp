@@ -24,6 +24,19 @@ std::uint64_t load_gram(const std::uint8_t* bytes) {
 
 std::uint64_t filter_slot(std::uint64_t gram) { return gram * kHashMultiplier >> 48; }
 
+// The first position from i on, in steps of kStride, whose gram has its
+// bit in `looked`; the first one at or past `end` when none has. Nearly
+// every position of the file ends here, so the loop keeps all it needs in
+// registers.
+template <std::int64_t kGram, std::int64_t kStride>
+std::int64_t next_looked_for(const std::uint8_t* data, std::int64_t i, std::int64_t end, const std::uint64_t* looked) {
+  for (; i < end; i += kStride) {
+    const std::uint64_t slot = filter_slot(load_gram<kGram>(data + i));
+    if (looked[slot >> 6] >> (slot & 63) & 1) break;
+  }
+  return i;
+}
+
 }  // namespace
 
 std::uint64_t GramScan::gram_at(const std::uint8_t* bytes) const {
@@ -41,36 +54,13 @@ bool GramScan::scan(GramShape shape, const std::uint8_t* data, std::int64_t size
   std::sort(grams_.begin(), grams_.end());
   grams_.erase(std::unique(grams_.begin(), grams_.end()), grams_.end());
   mostEach_ = mostEach;
-  if (!slots_.allocate(grams_.size() * (mostEach + 1))) {
-    from_ = end_ = 0;
-    return false;
-  }
+  if (!slots_.allocate(grams_.size() * (mostEach + 1))) return false;
   if (shape.gram == kLongGrams.gram)
     read_file<kLongGrams.gram, kLongGrams.stride>(data, size);
   else
     read_file<kShortGrams.gram, kShortGrams.stride>(data, size);
-  if (pack_positions()) return true;
-  slots_.release();
-  from_ = end_ = 0;
-  return false;
+  return pack_positions();
 }
-
-namespace {
-
-// The first position from i on, in steps of kStride, whose gram has its
-// bit in `looked`; the first one at or past `end` when none has. Nearly
-// every position of the file ends here, so the loop keeps all it needs in
-// registers.
-template <std::int64_t kGram, std::int64_t kStride>
-std::int64_t next_looked_for(const std::uint8_t* data, std::int64_t i, std::int64_t end, const std::uint64_t* looked) {
-  for (; i < end; i += kStride) {
-    const std::uint64_t slot = filter_slot(load_gram<kGram>(data + i));
-    if (looked[slot >> 6] >> (slot & 63) & 1) break;
-  }
-  return i;
-}
-
-}  // namespace
 
 template <std::int64_t kGram, std::int64_t kStride>
 void GramScan::read_file(const std::uint8_t* data, std::int64_t size) {

@@ -58,8 +58,8 @@ class GramScan {
  public:
   // Reads the file once for the grams at every offset of newfile[from, end)
   // that a whole one fits at, but those of one byte value. A gram found
-  // more than `mostEach` times is given up. False, with nothing held, when
-  // there is no memory for it.
+  // more than `mostEach` times is given up. False when there is no memory
+  // for it: the reading is then of no use.
   bool scan(GramShape shape, const std::uint8_t* data, std::int64_t size, std::span<const std::uint8_t> newfile,
             std::int64_t from, std::int64_t end, std::size_t mostEach);
   // Whether the reading can give every position agreeing with newfile[p, p
