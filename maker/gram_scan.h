@@ -24,8 +24,10 @@ struct GramShape {
 // Agreements of 11 bytes and more, what MODE 3 needs beyond its cheapest
 // near positions, at a quarter of the positions.
 inline constexpr GramShape kLongGrams{8, 4};
-// Agreements of 5 bytes and more, what the far positions of the other
-// MODEs need, at half of them.
+// Agreements of 4 bytes and more, for the 5 to 7 bytes that the far
+// positions of the other MODEs need, at every position: with a stride, a
+// search that needs 5 bytes would have a single gram to look for at some
+// offset, and in code that one is often too common to be kept.
 inline constexpr GramShape kShortGrams{4, 1};
 
 // Of the offsets from `residue` on in steps of `stride`, up to `last`, the

@@ -13,8 +13,8 @@
 //   agreements of 63 bytes or more;
 // - grams: the 8-byte strings of a stretch of the newfile, looked for at
 //   every 4th position of the oldfile in one reading, for 11 bytes or more;
-//   or its 4-byte strings at every position, for the 5 bytes and
-//   more that the other MODEs' far positions need.
+//   or its 4-byte strings at every position, for 4 bytes or more (the
+//   other MODEs' far positions need 5 to 7).
 // Neither is exact by itself: both give every position that can agree, and
 // some that do not, which the search then measures. Searches that need
 // shorter agreements wait for the lists.
