@@ -26,11 +26,10 @@ constexpr std::int64_t kWindow = std::int64_t{1} << 14;
 constexpr int kArrivals = 6;
 // A match this long is taken as it is: what ends inside it seldom makes up
 // for the bytes of a second match, and weighing every length of it would
-// cost the most time where the files agree the most.
-constexpr std::int64_t kTakeAtOnce = 64;
-// Every length up to this is tried for each candidate; a longer candidate
-// only at its full length.
-constexpr std::int64_t kEveryLengthUpTo = 32;
+// cost the most time where the files agree the most. Shorter ones are
+// tried at every length. At 32 rather than 64 the patch files grow by
+// 0.05 % to 0.25 % and the search takes three quarters of the time.
+constexpr std::int64_t kTakeAtOnce = 32;
 // An arrival more than this many bytes dearer than the cheapest at its
 // position is not followed further: the position bytes a running position
 // can save hardly ever make up for it.
@@ -157,9 +156,9 @@ void ExactEncoder::relax(std::int64_t offset, const Arrival& arrival) {
 
 // Each length goes to the cheapest step that reaches it, over all the
 // arrivals followed here (the same position reached from another arrival
-// ends in the same states, only dearer); a longer one also at its full
-// length. Ties go to the longer step, then the lower position and slot, so
-// that every run makes the same choices.
+// ends in the same states, only dearer). Ties go to the longer step, then
+// the lower position and slot, so that every run makes the same choices.
+// Every step here is shorter than kTakeAtOnce.
 void ExactEncoder::relax_matches(std::int64_t offset) {
   const auto better = [](const PricedStep* a, const PricedStep& b) {
     if (a == nullptr || b.price != a->price) return a == nullptr || b.price < a->price;
@@ -167,14 +166,12 @@ void ExactEncoder::relax_matches(std::int64_t offset) {
     if (b.candidate.position != a->candidate.position) return b.candidate.position < a->candidate.position;
     return b.slot < a->slot;
   };
-  std::array<const PricedStep*, kEveryLengthUpTo + 1> reaching{};
+  std::array<const PricedStep*, kTakeAtOnce> reaching{};
   std::size_t longest = 0;
   for (const PricedStep& step : priced_) {
-    const OptimalCandidate& candidate = step.candidate;
-    const std::size_t upTo = static_cast<std::size_t>(std::min(candidate.length, kEveryLengthUpTo));
-    longest = std::max(longest, upTo);
-    if (better(reaching[upTo], step)) reaching[upTo] = &step;
-    if (candidate.length > kEveryLengthUpTo) relax_step(offset, step, candidate.length);
+    const auto length = static_cast<std::size_t>(step.candidate.length);
+    longest = std::max(longest, length);
+    if (better(reaching[length], step)) reaching[length] = &step;
   }
   const PricedStep* best = nullptr;
   for (std::size_t length = longest; length >= 1; --length) {
