@@ -76,5 +76,33 @@ TEST(SampledOldfile, GivesEveryPositionThatAgreesWheneverItAnswers) {
   EXPECT_GT(answered, 1500);
 }
 
+
+// The work allowed before the lists starts at 0.4 of the whole and grows
+// with the farthest newfile position searched, in this pass or one before:
+// AUTO's later passes go back to the start of a newfile the first pass got
+// through on the samplings. A new start forgets how far the last one got.
+TEST(SampledOldfile, WorkAllowedGrowsWithTheFarthestPositionSearched) {
+  test::Rng rng(223);
+  const Bytes old = code_like_file(rng);
+  const auto oldSize = static_cast<std::int64_t>(old.size());
+  constexpr std::int64_t kNewSize = 100000;
+  constexpr std::int64_t kAllowed = 10000;
+  const std::int64_t anchorsCost = oldSize / AnchorIndex::kStride;
+  SampledOldfile sampled;
+  ASSERT_TRUE(sampled.start(old.data(), oldSize, kNewSize, kAllowed));
+  sampled.spend(kAllowed / 2 - anchorsCost);
+  EXPECT_FALSE(sampled.has_work_left(0));
+  EXPECT_FALSE(sampled.has_work_left(kNewSize * 4 / 10));
+  EXPECT_TRUE(sampled.has_work_left(kNewSize * 6 / 10));
+  EXPECT_TRUE(sampled.has_work_left(0));
+  sampled.spend(kAllowed);
+  EXPECT_FALSE(sampled.has_work_left(kNewSize));
+
+  ASSERT_TRUE(sampled.start(old.data(), oldSize, kNewSize, kAllowed));
+  EXPECT_TRUE(sampled.has_work_left(0));
+  sampled.spend(kAllowed / 2 - anchorsCost);
+  EXPECT_FALSE(sampled.has_work_left(0));
+}
+
 }  // namespace
 }  // namespace vd
