@@ -265,6 +265,12 @@ bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length
   });
 }
 
+void FileLists::prefetch_chain(std::uint32_t key) const {
+  if (!dense_) return __builtin_prefetch(buckets_ + 2 * std::size_t{key});
+  __builtin_prefetch(buckets_ + 2 * std::size_t{key >> 6});
+  __builtin_prefetch(buckets_ + kRanksAt + (key >> 6));
+}
+
 std::span<const std::uint32_t> FileLists::dense_chain(std::uint32_t key) const {
   const std::uint64_t word = load_word(buckets_, key >> 6);
   const std::uint64_t bit = std::uint64_t{1} << (key & 63);

@@ -241,12 +241,21 @@ void OptimalCandidates::look_up_chain(Source& source, std::int64_t p) {
                      : source.lists->chain(key_at(session_.newData + p, keyLength));
 }
 
+void OptimalCandidates::prefetch_chains(std::int64_t p) const {
+  for (int i = 0; i < sourceCount_; ++i) {
+    const FileLists* lists = sources_[i].lists;
+    if (lists != nullptr && session_.newSize - p >= lists->key_length())
+      lists->prefetch_chain(key_at(session_.newData + p, lists->key_length()));
+  }
+}
+
 void OptimalCandidates::list_oldfile(Source& source, std::int64_t p, const FileLists& lists) {
   source.lists = &lists;
   look_up_chain(source, p);
 }
 
 void OptimalCandidates::at(std::int64_t p, std::int64_t running) {
+  prefetch_chains(p + 1);
   longest_.clear();
   nearSearched_ = !carry_longest(p);
   carriedFor_ = p;

@@ -60,6 +60,7 @@ class OptimalCandidates {
   std::size_t place_in_chain(std::span<const std::uint32_t> chain, std::int64_t relative);
   bool carry_longest(std::int64_t p);
   void look_up_chains(std::int64_t p);
+  void prefetch_chains(std::int64_t p) const;
   void look_up_chain(Source& source, std::int64_t p);
   void list_oldfile(Source& source, std::int64_t p, const FileLists& lists);
   const std::int32_t* suffixes_of(Source& source, std::int64_t p);
