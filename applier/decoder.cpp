@@ -72,7 +72,7 @@ void verify_output(NamedStream& output, const RecordFields& fields) {
   close_output_at_decoded_end(output);
   if (fields.new_reloc() != 0) undo_transform(output);
   reopen_output(output, O_RDONLY, "rb");
-  if (crc32_stream(output.file, true) != fields.crcNew)
+  if (crc32_stream_mapped(output.file, true) != fields.crcNew)
     fail_with(15, true, " Patch failed - CRC error in %s\n", output.name);
 }
 

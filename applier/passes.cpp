@@ -112,7 +112,7 @@ bool run_pass(ApplierSession& session, RecordTable& table) {
   std::optional<ChosenRecord> record;
   if (!beyond_every_record(session, oldSize)) {
     std::fseek(session.old.file, 0, SEEK_SET);
-    oldCrc = crc32_stream(session.old.file, true);
+    oldCrc = crc32_stream_mapped(session.old.file, true);
     record = table.choose(oldSize, oldCrc);
   }
   if (!record) {

@@ -20,7 +20,7 @@ void check_header(const NamedStream& patchFile) {
   if (kind == MagicKind::Foreign) fail_with(12, false, "File %s is not a Vardelta patchfile.\n", patchName);
   std::uint32_t stored = 0;
   if (!read_u32(patch, stored)) fatal_exit(kUnexpectedEnd, 15, false);
-  if (crc32_stream(patch, true) != stored)
+  if (crc32_stream_mapped(patch, true) != stored)
     fail_with(15, false, "Corrupt patchfile %s (CRC error)\n", patchName);
 }
 

@@ -23,4 +23,15 @@ inline std::uint32_t crc32_of(const std::uint8_t* bytes, std::int64_t length) {
 // A short read ends the run with "Error while reading." and exit 15.
 std::uint32_t crc32_stream(FILE* stream, bool deleteOnError);
 
+// The same, read through a mapping of the file a megabyte at a time where
+// the file is a regular one that can be mapped, so that no copy of its bytes
+// is made; otherwise as crc32_stream reads it. A file that shrinks while it
+// is read ends the run as a short read does.
+std::uint32_t crc32_stream_mapped(FILE* stream, bool deleteOnError);
+
+enum class MappedRead { Done, Unmappable, Shrunk };
+// Adds the bytes [start, end) of the file `fd` to `crc` through a mapping.
+// Shrunk when some of them are no longer in the file as they are read.
+MappedRead crc32_update_mapped(int fd, std::int64_t start, std::int64_t end, std::uint32_t& crc);
+
 }  // namespace vd

@@ -1,6 +1,7 @@
 #include "core/crc32.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -170,6 +171,32 @@ TEST_F(Crc32Stream, SizesAroundMultiplesOfTheWorkingBuffer) {
     }
     std::fclose(stream);
   }
+}
+
+// Through a mapping, a megabyte at a time: what the stream holds from any
+// start, the stream left where it was; a range past the file's end shows
+// as a file that shrank, and a pipe is not mapped.
+TEST(Crc32Mapped, SumsWhatTheStreamHoldsAndTellsAShrunkFile) {
+  test::Rng rng(5);
+  const Bytes data = rng.bytes((std::size_t{1} << 21) + 12345);
+  FILE* stream = test::stream_with(data);
+  for (const long start : {0L, 1L, 4095L, (1L << 20) - 1, 1L << 20, (1L << 21) + 12000}) {
+    ASSERT_EQ(std::fseek(stream, start, SEEK_SET), 0);
+    EXPECT_EQ(crc32_stream_mapped(stream, false),
+              crc32_of(data.data() + start, static_cast<std::int64_t>(data.size()) - start))
+        << "from " << start;
+    EXPECT_EQ(std::ftell(stream), start);
+  }
+  std::uint32_t crc = kCrcStart;
+  const auto pastTheEnd = static_cast<std::int64_t>(data.size()) + 3 * 4096;
+  EXPECT_EQ(crc32_update_mapped(fileno(stream), 0, pastTheEnd, crc), MappedRead::Shrunk);
+  EXPECT_EQ(crc, kCrcStart);
+  std::fclose(stream);
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  EXPECT_EQ(crc32_update_mapped(pipeEnds[0], 0, 10, crc), MappedRead::Unmappable);
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
 }
 
 }  // namespace
