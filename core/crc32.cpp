@@ -47,11 +47,11 @@ sigjmp_buf* mappedReadJump = nullptr;
 
 void on_bus_error(int) { siglongjmp(*mappedReadJump, 1); }
 
-constexpr std::int64_t kMappedChunk = std::int64_t{1} << 20;
+constexpr std::int64_t kMappedChunk = std::int64_t{1} << 18;
 
 }  // namespace
 
-// Each megabyte's pages are let go once summed: the file's pages stay in the
+// The pages of each 256 KB are let go once summed: they stay in the
 // system's cache, but are not counted as this process's memory.
 MappedRead crc32_update_mapped(int fd, std::int64_t start, std::int64_t end, std::uint32_t& crc) {
   if (start >= end) return MappedRead::Done;

@@ -23,7 +23,7 @@ inline std::uint32_t crc32_of(const std::uint8_t* bytes, std::int64_t length) {
 // A short read ends the run with "Error while reading." and exit 15.
 std::uint32_t crc32_stream(FILE* stream, bool deleteOnError);
 
-// The same, read through a mapping of the file a megabyte at a time where
+// The same, read through a mapping of the file 256 KB at a time where
 // the file is a regular one that can be mapped, so that no copy of its bytes
 // is made; otherwise as crc32_stream reads it. A file that shrinks while it
 // is read ends the run as a short read does.

@@ -173,7 +173,7 @@ TEST_F(Crc32Stream, SizesAroundMultiplesOfTheWorkingBuffer) {
   }
 }
 
-// Through a mapping, a megabyte at a time: what the stream holds from any
+// Through a mapping, 256 KB at a time: what the stream holds from any
 // start, the stream left where it was; a range past the file's end shows
 // as a file that shrank, and a pipe is not mapped.
 TEST(Crc32Mapped, SumsWhatTheStreamHoldsAndTellsAShrunkFile) {
