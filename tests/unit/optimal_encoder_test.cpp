@@ -8,9 +8,11 @@
 #include "core/patch_format.h"
 #include "core/temp_files.h"
 #include "maker/optimal_greedy.h"
+#include "support/edited_files.h"
 #include "support/format_decoder.h"
 #include "support/maker_harness.h"
 #include "support/record_decoder.h"
+#include "support/stream_bound.h"
 #include "support/test_support.h"
 
 namespace vd {
@@ -18,10 +20,14 @@ namespace {
 
 using test::Bytes;
 using test::bytes_of;
+using test::code_like;
 using test::concat;
+using test::edited;
 using test::EncodeInput;
 using test::EncodeOutput;
 using test::Rng;
+using test::runs_of_bytes;
+using test::text_like;
 
 EncodeInput input(Bytes old, Bytes neu, Bytes patch = {}) {
   EncodeInput in;
@@ -86,66 +92,6 @@ testing::AssertionResult sound(int mode, const EncodeInput& in, const ExactRun& 
   return testing::AssertionSuccess();
 }
 
-// Code-like data: words with small numbers in them, so that an edit
-// changes a few bytes between equal ones, as a moved pointer does.
-Bytes code_like(Rng& rng, std::size_t words) {
-  Bytes out;
-  for (std::size_t i = 0; i < words; ++i) {
-    const std::uint8_t opcode = static_cast<std::uint8_t>(0x40 + rng.below(24));
-    out.insert(out.end(), {opcode, static_cast<std::uint8_t>(rng.below(4)), static_cast<std::uint8_t>(rng.next()),
-                           static_cast<std::uint8_t>(rng.below(3))});
-  }
-  return out;
-}
-
-Bytes text_like(Rng& rng, std::size_t words) {
-  static const char* const vocabulary[] = {"the ", "block ", "stream ", "of ", "a ", "patch ", "file\n", "match ",
-                                           "data ", "position ", "running ", "length "};
-  std::string out;
-  for (std::size_t i = 0; i < words; ++i) out += vocabulary[rng.below(std::size(vocabulary))];
-  return bytes_of(out);
-}
-
-Bytes runs_of_bytes(Rng& rng, std::size_t runs) {
-  Bytes out;
-  for (std::size_t i = 0; i < runs; ++i) out.insert(out.end(), 1 + rng.below(600), static_cast<std::uint8_t>(rng.below(4)));
-  return out;
-}
-
-// A newer version: bytes changed here and there, stretches inserted,
-// deleted and moved.
-Bytes edited(Rng& rng, Bytes file) {
-  const std::size_t edits = 1 + file.size() / 300;
-  for (std::size_t i = 0; i < edits && !file.empty(); ++i) {
-    const std::size_t at = rng.below(file.size());
-    switch (rng.below(5)) {
-      case 0:
-      case 1:
-        file[at] = static_cast<std::uint8_t>(rng.next());
-        break;
-      case 2: {
-        const Bytes inserted = rng.bytes(1 + rng.below(12));
-        file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), inserted.begin(), inserted.end());
-        break;
-      }
-      case 3:
-        file.erase(file.begin() + static_cast<std::ptrdiff_t>(at),
-                   file.begin() + static_cast<std::ptrdiff_t>(std::min(file.size(), at + 1 + rng.below(40))));
-        break;
-      default: {
-        const std::size_t length = std::min<std::size_t>(file.size() - at, 1 + rng.below(2000));
-        const Bytes moved(file.begin() + static_cast<std::ptrdiff_t>(at),
-                          file.begin() + static_cast<std::ptrdiff_t>(at + length));
-        file.erase(file.begin() + static_cast<std::ptrdiff_t>(at), file.begin() + static_cast<std::ptrdiff_t>(at + length));
-        const std::size_t to = rng.below(file.size() + 1);
-        file.insert(file.begin() + static_cast<std::ptrdiff_t>(to), moved.begin(), moved.end());
-        break;
-      }
-    }
-  }
-  return file;
-}
-
 // A patch file whose one record carries `literal` as data, so that a later
 // record can copy from it.
 Bytes patch_file_holding(const Bytes& literal) {
@@ -203,6 +149,30 @@ TEST(OptimalEncoderProperty, SoundPricedAndNeverLargerThanGreedy) {
       EXPECT_EQ(run_optimal(mode, pair.in).stream, exact.output.stream);
       // Same inputs, same bytes.
       EXPECT_EQ(run_exact(mode, pair.in).output.stream, exact.output.stream);
+    }
+  }
+}
+
+// No stream goes below the bound of its MODE, and the exact-price
+// encoder's comes close to it. Small pairs: the bound's program takes time
+// and memory by the product of the two sizes.
+TEST(OptimalEncoderProperty, ComesCloseToTheLowerBoundAndNeverBelowIt) {
+  Rng rng(41);
+  const auto often_edited = [&](const Bytes& file) { return edited(rng, edited(rng, edited(rng, file))); };
+  const Bytes code = code_like(rng, 200);
+  const Bytes text = text_like(rng, 150);
+  const Bytes runs = runs_of_bytes(rng, 4);
+  const Pair pairs[] = {{"code", input(code, often_edited(code))},
+                        {"text", input(text, often_edited(text))},
+                        {"runs", input(runs, often_edited(runs))}};
+  for (int mode = 1; mode <= 4; ++mode) {
+    for (const Pair& pair : pairs) {
+      SCOPED_TRACE("MODE " + std::to_string(mode) + ", " + pair.kind);
+      const std::optional<std::int64_t> bound = test::stream_lower_bound(mode, pair.in.old, pair.in.neu);
+      ASSERT_TRUE(bound);
+      const auto exact = static_cast<std::int64_t>(run_exact(mode, pair.in).output.stream.size());
+      EXPECT_LE(*bound, exact);
+      EXPECT_LE(exact, *bound + *bound / 8);
     }
   }
 }
@@ -329,6 +299,22 @@ TEST(OptimalEncoderExamples, Mode1IdenticalFilesAreOneMatch) {
   EXPECT_EQ(test::hex(run.output.stream), test::hex(Bytes{0x80 + 39, 0x00}));
   EXPECT_TRUE(run.output.result.identical);
   EXPECT_FALSE(run_exact(1, input(file, concat({file, bytes_of("!")}))).output.result.identical);
+}
+
+// Where the fewest bytes can be counted by hand, the bound is that count:
+// the format's worked examples, identical files, an empty newfile.
+TEST(OptimalEncoderExamples, LowerBoundOfCasesCountedByHand) {
+  const auto bound = [](int mode, const char* old, const char* neu) {
+    return test::stream_lower_bound(mode, bytes_of(old), bytes_of(neu)).value_or(-1);
+  };
+  EXPECT_EQ(bound(1, "ABCDEFGH", "ABCxyzFGH"), 8);
+  EXPECT_EQ(bound(2, "ABCDEFGH", "ABCxyzFGH"), 10);
+  EXPECT_EQ(bound(3, "ABCDEFGHIJ", "ABCxyFGHIJ"), 6);
+  EXPECT_EQ(bound(3, "ABCDEFGHIJ", "ABCxyDEFGHIJ"), 6);
+  EXPECT_EQ(bound(3, "ABCDEFGHIJ", "ABCDEFGHIJFGH"), 6);
+  EXPECT_EQ(bound(4, "ABCDEFGHIJ", "ABCxyFGHIJ"), 6);
+  EXPECT_EQ(bound(1, "identical files code as one match block", "identical files code as one match block"), 2);
+  EXPECT_EQ(bound(2, "0123456789", ""), 0);
 }
 
 TEST(OptimalEncoderExamples, BlockListingDescribesTheKeptStream) {
