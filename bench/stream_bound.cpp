@@ -5,6 +5,7 @@
 // A patch file adds 36 bytes to its stream (header and record fields).
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -14,8 +15,9 @@
 namespace {
 
 std::vector<std::uint8_t> read_all(const char* name) {
+  std::error_code error;
   std::ifstream in(name, std::ios::binary);
-  if (!in) {
+  if (!std::filesystem::is_regular_file(name, error) || !in) {
     std::fprintf(stderr, "stream_bound: cannot read %s\n", name);
     std::exit(1);
   }
