@@ -53,6 +53,19 @@ void lower_by_window(const std::vector<std::int64_t>& values, const Tier& tier, 
   }
 }
 
+// For every run length up to `longest`, the fewest header bytes of the run
+// in blocks of any lengths: all but one block as long as its header allows.
+std::vector<std::int64_t> fewest_run_headers(int mode, const std::vector<Tier>& headerTiers, std::int64_t longest) {
+  std::vector<std::int64_t> fewest(static_cast<std::size_t>(longest) + 1, 0);
+  for (std::int64_t d = 1; d <= longest; ++d) {
+    std::int64_t& headers = fewest[static_cast<std::size_t>(d)];
+    headers = d <= block_length_limit(mode) ? header_size(mode, d) : kNone;
+    for (const Tier& tier : headerTiers)
+      if (tier.high < d) headers = std::min(headers, tier.cost + fewest[static_cast<std::size_t>(d - tier.high)]);
+  }
+  return fewest;
+}
+
 class BoundProgram {
  public:
   BoundProgram(int mode, std::span<const std::uint8_t> old, std::span<const std::uint8_t> neu);
@@ -80,7 +93,7 @@ class BoundProgram {
   // Over the rows before p, the cheapest reached(r)[R] - r: every row, the
   // rows older than the window, and those along each diagonal R - r.
   std::vector<std::int64_t> anyRow_, oldRow_, oldDiagonal_;
-  std::vector<std::int64_t> afterMatch_, afterRun_, start_;
+  std::vector<std::int64_t> afterMatch_, afterRun_, plainFirst_, start_;
 };
 
 BoundProgram::BoundProgram(int mode, std::span<const std::uint8_t> old, std::span<const std::uint8_t> neu)
@@ -98,15 +111,7 @@ BoundProgram::BoundProgram(int mode, std::span<const std::uint8_t> old, std::spa
   headerTiers_ = tiers_of(1, std::max(oldSize, newSize) + 1, [&](std::int64_t length) {
     return length <= block_length_limit(mode) ? header_size(mode, length) : kNone;
   });
-  // A run in blocks of any lengths: all but one block as long as its header
-  // allows.
-  runHeaders_.assign(static_cast<std::size_t>(newSize) + 1, 0);
-  for (std::int64_t d = 1; d <= newSize; ++d) {
-    std::int64_t& fewest = runHeaders_[static_cast<std::size_t>(d)];
-    fewest = d <= block_length_limit(mode) ? header_size(mode, d) : kNone;
-    for (const Tier& tier : headerTiers_)
-      if (tier.high < d) fewest = std::min(fewest, tier.cost + runHeaders_[static_cast<std::size_t>(d - tier.high)]);
-  }
+  runHeaders_ = fewest_run_headers(mode, headerTiers_, newSize);
   // Past the window every run costs at least a long header's bytes, as does
   // one block.
   const std::int64_t longHeader = headerTiers_.size() > 1 ? headerTiers_[1].cost : 1;
@@ -117,6 +122,7 @@ BoundProgram::BoundProgram(int mode, std::span<const std::uint8_t> old, std::spa
   oldRow_ = anyRow_;
   afterMatch_ = anyRow_;
   afterRun_ = anyRow_;
+  plainFirst_ = anyRow_;
   oldDiagonal_.assign(static_cast<std::size_t>(newSize + width_), kNone);
   start_.assign(old.size(), kNone);
 }
@@ -185,12 +191,8 @@ void BoundProgram::price_implied_positions(std::int64_t p) {
     for (std::int64_t q = d; q < oldSize && q - d < width_; ++q)
       start_[q] = std::min(start_[q], value(row[q - d]) + d + header_size(mode_, d));
   }
-  std::vector<std::int64_t> plainFirst(anyRow_.size());
-  for (std::size_t R = 0; R < anyRow_.size(); ++R) plainFirst[R] = anyRow_[R] == kNone ? kNone : anyRow_[R] + p + 1;
-  for (Tier tier : headerTiers_) {
-    tier.low = std::max<std::int64_t>(tier.low, 1);
-    lower_by_window(plainFirst, tier, start_);
-  }
+  for (std::size_t R = 0; R < anyRow_.size(); ++R) plainFirst_[R] = anyRow_[R] == kNone ? kNone : anyRow_[R] + p + 1;
+  for (const Tier& tier : headerTiers_) lower_by_window(plainFirst_, tier, start_);
 }
 
 void BoundProgram::spread_matches(std::int64_t p) {
