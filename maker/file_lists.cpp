@@ -82,6 +82,17 @@ PartCounts count_by_parts(const std::uint8_t* data, std::int64_t first, std::int
   return parts;
 }
 
+// Rests that follow each other in a partition, all the same.
+struct RunOfRest {
+  std::uint32_t rest = 0;
+  std::uint32_t length = 0;
+  bool extend(std::uint32_t next) {
+    if (length == 0 || next != rest) return false;
+    ++length;
+    return true;
+  }
+};
+
 }  // namespace
 
 bool FileLists::allocate(ZeroAllocator alloc, std::int64_t nodeCount, int firstKeyLength) {
@@ -219,9 +230,21 @@ void FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
         for_each_ahead(partition, data, [&](std::size_t j, std::uint32_t i) { file_one(j, key_at(data + i + 1, keyLength_ - 1)); });
       }
     };
+    // In a file of long runs nearly every rest of a partition is the same,
+    // and each count would wait for the one before it in memory: a run of
+    // one rest is counted in a register, and so is its slot below.
+    RunOfRest run;
+    const auto count_run = [&] {
+      if (run.length != 0 && (counts[run.rest] += run.length) == run.length)
+        counted[run.rest >> 6] |= std::uint64_t{1} << (run.rest & 63);
+    };
     for_each_rest([&](std::size_t, std::uint32_t rest) {
-      if (counts[rest]++ == 0) counted[rest >> 6] |= std::uint64_t{1} << (rest & 63);
+      if (!run.extend(rest)) {
+        count_run();
+        run = {rest, 1};
+      }
     });
+    count_run();
     std::uint32_t placed = 0;
     for (std::size_t word = 0; word < counted.size(); ++word) {
       // Dense lists are 3D: a word of rests is a word of keys.
@@ -241,7 +264,17 @@ void FileLists::file_partitions(const std::uint8_t* data, const Partitions& part
         placed += count;
       }
     }
-    for_each_rest([&](std::size_t j, std::uint32_t rest) { filed[counts[rest]++] = partition[j]; });
+    run = {};
+    std::uint32_t slot = 0;
+    for_each_rest([&](std::size_t j, std::uint32_t rest) {
+      if (!run.extend(rest)) {
+        if (run.length != 0) counts[run.rest] = slot;
+        run = {rest, 1};
+        slot = counts[rest];
+      }
+      filed[slot++] = partition[j];
+    });
+    if (run.length != 0) counts[run.rest] = slot;
     std::copy(filed, filed + partition.size(), partition.begin());
     for (std::size_t word = 0; word < counted.size(); ++word) {
       for (std::uint64_t bits = counted[word]; bits != 0; bits &= bits - 1)

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "core/break_signal.h"
+#include "maker/byte_compare.h"
 
 namespace vd {
 namespace {
@@ -13,15 +14,20 @@ int length_class(std::uint64_t length) { return std::bit_width(length) - 1; }
 }  // namespace
 
 // Calls visit(value, run) for every run of 3 bytes or more, in position
-// order.
+// order. A run ends where the bytes stop agreeing with themselves one byte
+// further on, which is measured a word at a time.
 template <typename Visit>
 void RunIndex::for_each_run(const std::uint8_t* data, std::int64_t size, Visit visit) {
-  std::int64_t start = 0;
-  for (std::int64_t i = 1; i <= size; ++i) {
-    if ((i & 0xFFFFF) == 0) check_break();
-    if (i < size && data[i] == data[start]) continue;
-    if (i - start >= 3) visit(data[start], Run{static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(i - start)});
-    start = i;
+  constexpr std::int64_t kBytesBetweenBreakChecks = std::int64_t{1} << 20;
+  std::int64_t nextCheck = kBytesBetweenBreakChecks;
+  for (std::int64_t start = 0; start < size;) {
+    if (start >= nextCheck) {
+      check_break();
+      nextCheck = start + kBytesBetweenBreakChecks;
+    }
+    const std::int64_t end = start + 1 + common_prefix(data + start + 1, data + start, size - start - 1);
+    if (end - start >= 3) visit(data[start], Run{static_cast<std::uint32_t>(end), static_cast<std::uint32_t>(end - start)});
+    start = end;
   }
 }
 

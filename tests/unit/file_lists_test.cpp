@@ -57,6 +57,14 @@ TEST(FileLists, ChainsHoldEveryPositionOfTheirKeyInOrderAtEveryLevel) {
   // the table, next to the last presence word.
   Bytes first = rng.bytes(20000, 250, 255);
   Bytes second = rng.bytes(5000, 0, 255);
+  // Mostly zeros, with short runs of other bytes: one byte value fills
+  // nearly the whole file (its partition is filed by reading the file
+  // again), and long runs of one key alternate with others.
+  Bytes runs(first.size(), 0x00);
+  for (int i = 0; i < 200; ++i) {
+    const auto at = static_cast<std::ptrdiff_t>(rng.below(runs.size() - 8));
+    std::fill_n(runs.begin() + at, 1 + rng.below(8), static_cast<std::uint8_t>(1 + rng.below(2)));
+  }
   for (int keyLength = 3; keyLength >= 1; --keyLength) {
     FileLists lists;
     ASSERT_TRUE(lists.allocate(&std::calloc, static_cast<std::int64_t>(first.size()), keyLength));
@@ -65,6 +73,8 @@ TEST(FileLists, ChainsHoldEveryPositionOfTheirKeyInOrderAtEveryLevel) {
     expect_chains_by_hand(lists, first, 0);
     lists.build(second.data(), static_cast<std::int64_t>(second.size()), 12);
     expect_chains_by_hand(lists, second, 12);
+    lists.build(runs.data(), static_cast<std::int64_t>(runs.size()), 0);
+    expect_chains_by_hand(lists, runs, 0);
   }
 }
 
