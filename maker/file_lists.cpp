@@ -292,6 +292,12 @@ void FileLists::mark_present(std::uint32_t key) {
 bool FileLists::may_hold_keys_of(const std::uint8_t* target, std::int64_t length) const {
   constexpr std::int64_t kMostLooked = 16;
   if (!dense_) return true;
+  // The keys' bits lie all over two megabytes: all of them are asked of
+  // memory before the first is tested, so that their misses overlap.
+  holds_at_spread_offsets(length - keyLength_, kMostLooked, [&](std::int64_t offset) {
+    __builtin_prefetch(buckets_ + 2 * (key_at(target + offset, keyLength_) >> 6));
+    return true;
+  });
   return holds_at_spread_offsets(length - keyLength_, kMostLooked, [&](std::int64_t offset) {
     const std::uint32_t key = key_at(target + offset, keyLength_);
     return (load_word(buckets_, key >> 6) >> (key & 63) & 1) != 0;

@@ -35,7 +35,12 @@ void GramFilter::build(std::span<std::uint8_t> room, const std::uint8_t* data, s
   if (hashBits_ == 0) return;
   bits_ = static_cast<std::uint64_t*>(start);
   std::memset(bits_, 0, std::size_t{1} << (hashBits_ - 3));
-  for (std::int64_t q = firstIndexed; q + kGramLength <= size; ++q) {
+  // The bits fall all over a table of megabytes: the word of a string some
+  // way ahead is asked of memory while this one is set.
+  constexpr std::int64_t kAhead = 16;
+  const std::int64_t last = size - kGramLength;
+  for (std::int64_t q = firstIndexed; q <= last; ++q) {
+    if (q + kAhead <= last) __builtin_prefetch(bits_ + (slot(data + q + kAhead) >> 6), 1);
     const std::uint64_t at = slot(data + q);
     bits_[at >> 6] |= std::uint64_t{1} << (at & 63);
   }
