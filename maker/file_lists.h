@@ -17,9 +17,9 @@ namespace vd {
 // Allocates zero-filled memory (count elements of size bytes), null on failure.
 using ZeroAllocator = void* (*)(std::size_t count, std::size_t size);
 
-// The list key at p: the key bytes themselves, not a hash.
-// Spelled out by length: filing a file asks it for every position, and a
-// loop over a length known only at run time cost a third of that.
+// The list key at p: the key bytes themselves, not a hash. Spelled out by
+// length, since filing a file asks for the key of every position, and a loop
+// over a length known only at run time took a third of that.
 inline std::uint32_t key_at(const std::uint8_t* p, int keyLength) {
   switch (keyLength) {
     case 3:
