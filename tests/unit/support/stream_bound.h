@@ -17,7 +17,8 @@
 
 namespace vd::test {
 
-// None when the pair is too large to bound (over 2^31 pairs of positions).
+// None when the pair is too large to bound (a file over 60,000 bytes, or
+// over 2^30 pairs of positions).
 std::optional<std::int64_t> stream_lower_bound(int mode, std::span<const std::uint8_t> old,
                                                std::span<const std::uint8_t> neu);
 
